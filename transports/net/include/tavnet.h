@@ -1,0 +1,39 @@
+/* Tavnet: the instrument's TCP transport (one connection at a time).
+ *
+ * The trailing `wait` argument of DsoSendData and DsoRecvData:
+ *   nonzero  block: send everything / wait up to the receive time-out until at
+ *            least one byte has arrived;
+ *   0        do not block: send what the socket takes now / return at once
+ *            with what has already arrived (possibly nothing, which is still
+ *            success). Used to drop stale input before a request.
+ */
+#ifndef TAVNET_H
+#define TAVNET_H
+
+#if defined(TAVNET_BUILD)
+#define TAVNET_API __attribute__((visibility("default")))
+#else
+#define TAVNET_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Nonzero on success. Closes a connection left open. */
+TAVNET_API unsigned char InitSocket(void);
+/* zero: reserved, pass 0. Nonzero when connected within the connect time-out. */
+TAVNET_API unsigned char DsoConnect(int zero, const char *ip, int port);
+TAVNET_API unsigned char DsoSendData(const unsigned char *buffer, int length, int *sent, int wait);
+/* Receives up to length bytes; nonzero on success; 0 on time-out (wait), on
+ * a closed connection or on an error. */
+TAVNET_API unsigned char DsoRecvData(unsigned char *buffer, int length, int *received, int wait);
+TAVNET_API void DsoCloseSocket(void);
+/* Time-outs in ms; values <= 0 keep the current one. Defaults 3000 and 3000. */
+TAVNET_API void DsoSetTimeouts(int connectMs, int receiveMs);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
