@@ -1,0 +1,131 @@
+#include "format.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace vantorctl {
+
+const char *const kUnitTable[kUnitCount] = {"ps", "ns", "us", "ms", "s",   "uV",  "mV",  "V",
+                                            "kV", "?",  "Hz", "KHz", "MHz", "GHz", "THz", "div"};
+
+const char *const kMeasureItems[kMeasureCount] = {
+    "Vpp",           "Vmax",           "Vmin",      "Vamp",      "Vtop",  "Vbase", "Vmean",
+    "Mean",          "Vrms",           "Crms",      "FOV",       "FPRE",  "ROV",   "RPRE",
+    "Period",        "Frequent",       "Positive Width", "Negative Width", "Rise Time",
+    "Fall Time",     "Width",          "PDut",      "NDut",      "Phase", "FRR",   "FRF",
+    "FFR",           "FFF",            "LRR",       "LRF",       "LFR",   "LFF"};
+
+const char *unitText(int index) {
+  return index >= 0 && index < kUnitCount ? kUnitTable[index] : "";
+}
+
+MeasureEntry decodeMeasureEntry(const uint8_t *entry) {
+  MeasureEntry decoded;
+  decoded.present = entry[0] != 0;
+  uint32_t bits = (uint32_t(entry[4]) << 24) | (uint32_t(entry[5]) << 16) |
+                  (uint32_t(entry[6]) << 8) | uint32_t(entry[7]);
+  std::memcpy(&decoded.value, &bits, sizeof bits);
+  decoded.unit = entry[8];
+  decoded.digits = entry[12];
+  return decoded;
+}
+
+MeasureBlock decodeMeasureBlock(const uint8_t *block) {
+  MeasureBlock measures;
+  for (int k = 0; k < kMeasureCount; ++k)
+    measures[k] = decodeMeasureEntry(block + k * kMeasureEntryBytes);
+  return measures;
+}
+
+std::string measureText(const MeasureEntry &entry) {
+  if (!entry.present) return "****";
+  char buffer[400];  // "%f" of the largest float takes 47 characters
+  std::snprintf(buffer, sizeof buffer, "%f", double(entry.value));
+  std::string text = buffer;
+  auto point = text.find('.');
+  if (point != std::string::npos && entry.digits < 6) text.resize(point + 1 + entry.digits);
+  return text + unitText(entry.unit);
+}
+
+void writeCsv(std::ostream &out, const uint8_t *samples, int count) {
+  out << "index,sample\n";
+  for (int i = 0; i < count; ++i) out << i << ',' << int(samples[i]) << '\n';
+}
+
+std::string jsonString(const std::string &text) {
+  std::string quoted = "\"";
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += char(c);
+    } else if (c < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", c);
+      quoted += escape;
+    } else {
+      quoted += char(c);
+    }
+  }
+  return quoted + "\"";
+}
+
+namespace {
+
+std::string jsonNumber(float value) {
+  if (!std::isfinite(value)) return "null";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.9g", double(value));
+  return text;
+}
+
+}  // namespace
+
+void writeJson(std::ostream &out, int channel, bool memory, const uint8_t *samples, int count,
+               const MeasureBlock *measures) {
+  out << "{\"channel\":" << channel << ",\"record\":\"" << (memory ? "memory" : "screen")
+      << "\",\"count\":" << count << ",\"samples\":[";
+  for (int i = 0; i < count; ++i) out << (i ? "," : "") << int(samples[i]);
+  out << "]";
+  if (measures) {
+    out << ",\"measurements\":[";
+    for (int k = 0; k < kMeasureCount; ++k) {
+      const MeasureEntry &m = (*measures)[k];
+      out << (k ? "," : "") << "{\"item\":" << jsonString(kMeasureItems[k])
+          << ",\"present\":" << (m.present ? "true" : "false")
+          << ",\"value\":" << jsonNumber(m.value) << ",\"unit\":" << jsonString(unitText(m.unit))
+          << ",\"digits\":" << m.digits << ",\"text\":" << jsonString(measureText(m)) << "}";
+    }
+    out << "]";
+  }
+  out << "}\n";
+}
+
+void writeMeasureTable(std::ostream &out, const MeasureBlock &measures) {
+  for (int k = 0; k < kMeasureCount; ++k) {
+    char line[128];
+    std::snprintf(line, sizeof line, "%-15s %s\n", kMeasureItems[k],
+                  measureText(measures[k]).c_str());
+    out << line;
+  }
+}
+
+std::string fieldText(const char *bytes, size_t size) {
+  size_t length = 0;
+  while (length < size && bytes[length] != '\0') ++length;
+  while (length > 0 && bytes[length - 1] == ' ') --length;
+  std::string text;
+  for (size_t i = 0; i < length; ++i) {
+    unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c >= 0x20 && c < 0x7f) {
+      text += char(c);
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02X", c);
+      text += escape;
+    }
+  }
+  return text;
+}
+
+}  // namespace vantorctl

@@ -1,0 +1,51 @@
+// vantorctl: the instrument from scripts, one command per run.
+#include "cli.h"
+#include "commands.h"
+
+#include <tavlink_testing.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <thread>
+
+namespace {
+
+void noSleep(unsigned) {}
+
+void realSleep(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Tests run against the virtual instrument, which answers at once; the protocol waits would
+// only cost time there.
+bool fastForTests() {
+  const char *fast = std::getenv("VANTORCTL_FAST");
+  return fast && std::strcmp(fast, "1") == 0;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  using namespace vantorctl;
+  std::vector<std::string> args(argv + 1, argv + argc);
+  ParseResult parsed = parseArguments(args);
+  if (!parsed.options) {
+    std::cerr << "vantorctl: " << parsed.error << "\nTry 'vantorctl --help'.\n";
+    return kExitUsage;
+  }
+  bool fast = fastForTests();
+  if (fast) TavlinkSetSleep(noSleep);
+  Context context{std::cout, std::cerr, fast ? noSleep : realSleep,
+                  ::isatty(STDERR_FILENO) == 1};
+  try {
+    int code = runCommand(*parsed.options, context);
+    std::cout.flush();
+    return code;
+  } catch (const std::exception &e) {
+    std::cerr << "vantorctl: internal error: " << e.what() << "\n";
+    return kExitInternal;
+  }
+}
