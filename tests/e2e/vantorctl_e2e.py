@@ -1,0 +1,272 @@
+#!/usr/bin/env python3
+"""vantorctl against a real vantor-sim process over TCP, the virtual USB socket and a pty.
+
+usage: vantorctl_e2e.py --vantorctl PATH --sim PATH [unittest arguments, e.g. -k Failures]
+"""
+import argparse
+import csv
+import json
+import os
+import select
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+VANTORCTL = None
+SIM = None
+
+EXIT_OK, EXIT_USAGE, EXIT_LINK, EXIT_REFUSED, EXIT_FILE = 0, 2, 3, 4, 5
+# Product code per family, and the memory record length of each family.
+MODELS = {0: 10, 1: 58, 3: 70, 4: 78}
+RECORD_LENGTH = {0: 4000, 1: 18000, 3: 24000, 4: 20480}
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Sim:
+    """One vantor-sim process with all three endpoints."""
+
+    def __init__(self, model=70, faults=()):
+        self.dir = tempfile.mkdtemp(prefix="vantorctl-e2e-")
+        self.usb = os.path.join(self.dir, "usb.sock")
+        args = [SIM, "--tcp", "127.0.0.1:0", "--pty", "--usb-socket", self.usb,
+                "--model", str(model), "--quiet"]
+        for f in faults:
+            args += ["--fault", f]
+        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                     text=True)
+        self.tcp = self.pty = None
+        deadline = time.monotonic() + 10
+        while (self.tcp is None or self.pty is None or not os.path.exists(self.usb)):
+            left = deadline - time.monotonic()
+            if left <= 0 or self.proc.poll() is not None:
+                self.close()
+                raise RuntimeError("vantor-sim did not start: " + self.proc.stderr.read())
+            ready, _, _ = select.select([self.proc.stdout], [], [], min(left, 0.2))
+            if not ready:
+                continue
+            line = self.proc.stdout.readline().strip()
+            kind, _, where = line.partition(" ")
+            if kind == "tcp":
+                self.tcp = where
+            elif kind == "pty":
+                self.pty = where
+
+    def link(self, kind):
+        return {"tcp": "tcp:" + (self.tcp or ""), "serial": "serial:%s@115200" % self.pty,
+                "usb": "usb"}[kind]
+
+    def close(self):
+        if self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        for stream in (self.proc.stdout, self.proc.stderr):
+            stream.close()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def run(args, link=None, usb_socket=None, fast=True, timeout=60):
+    env = dict(os.environ)
+    env.pop("FERRULE_SIM_SOCKET", None)
+    if usb_socket:
+        env["FERRULE_SIM_SOCKET"] = usb_socket
+    if fast:
+        env["VANTORCTL_FAST"] = "1"
+    else:
+        env.pop("VANTORCTL_FAST", None)
+    command = [VANTORCTL] + (["--link", link] if link else []) + list(args)
+    return subprocess.run(command, env=env, capture_output=True, text=True, timeout=timeout)
+
+
+class SimTest(unittest.TestCase):
+    model = 70
+
+    def setUp(self):
+        self.sim = Sim(self.model)
+        self.addCleanup(self.sim.close)
+        self.work = tempfile.mkdtemp(prefix="vantorctl-out-")
+        self.addCleanup(shutil.rmtree, self.work, True)
+
+    def ctl(self, link_kind, *args, expect=EXIT_OK, **kw):
+        r = run(args, self.sim.link(link_kind), self.sim.usb if link_kind == "usb" else None,
+                **kw)
+        self.assertEqual(r.returncode, expect, "%s %s\nstdout: %s\nstderr: %s" %
+                         (link_kind, " ".join(args), r.stdout, r.stderr))
+        return r
+
+
+class Endpoints(SimTest):
+    def test_identify_over_every_link(self):
+        for kind in ("tcp", "usb", "serial"):
+            with self.subTest(link=kind):
+                out = self.ctl(kind, "identify").stdout
+                self.assertIn("product code: 70\n", out)
+                self.assertIn("family: 3 (four channels)", out)
+                self.assertRegex(out, r"product name: \S")
+
+    def test_status_over_every_link_agrees(self):
+        seen = {kind: self.ctl(kind, "status").stdout for kind in ("tcp", "usb", "serial")}
+        self.assertRegex(seen["tcp"], r"time base: [0-9.]+\w+/div")
+        self.assertRegex(seen["tcp"], r"CH4: (on|off)")
+        self.assertRegex(seen["tcp"], r"lamps: run/stop=\d")
+        self.assertEqual(seen["tcp"], seen["usb"])
+        self.assertEqual(seen["tcp"], seen["serial"])
+
+    def test_identify_with_the_protocol_waits(self):
+        # Bind and unbind with their real waits, as on a real instrument.
+        self.ctl("tcp", "identify", fast=False)
+
+
+class Families(unittest.TestCase):
+    def test_identify_names_each_family(self):
+        for family, code in MODELS.items():
+            with self.subTest(family=family):
+                sim = Sim(code)
+                try:
+                    r = run(["identify"], sim.link("tcp"))
+                    self.assertEqual(r.returncode, EXIT_OK, r.stderr)
+                    self.assertIn("product code: %d\n" % code, r.stdout)
+                    self.assertIn("family: %d (%s channels)" %
+                                  (family, "four" if family == 3 else "two"), r.stdout)
+                    status = run(["status"], sim.link("tcp")).stdout
+                    self.assertEqual("CH3: " in status, family == 3, status)
+                finally:
+                    sim.close()
+
+
+class Transfers(SimTest):
+    def test_screenshot_is_a_320_by_240_bmp(self):
+        path = os.path.join(self.work, "screen.bmp")
+        self.ctl("tcp", "screenshot", path)
+        info = subprocess.run(["identify", "-format", "%m %w %h", path], capture_output=True,
+                              text=True)
+        self.assertEqual(info.returncode, 0, info.stderr)
+        self.assertEqual(info.stdout.strip(), "BMP 320 240")
+
+    def test_screenshot_over_usb(self):
+        path = os.path.join(self.work, "usb.bmp")
+        self.ctl("usb", "screenshot", path)
+        with open(path, "rb") as f:
+            self.assertEqual(f.read(2), b"BM")
+
+    def test_settings_put_back_restores_the_instrument(self):
+        saved = os.path.join(self.work, "saved.ssf")
+        before = self.ctl("tcp", "status").stdout
+        self.ctl("tcp", "settings", "get", saved)
+        self.assertEqual(os.path.getsize(saved), 2500)
+        self.ctl("tcp", "knob", "horizontal", "2")
+        self.ctl("serial", "knob", "ch1", "-1")
+        changed = self.ctl("tcp", "status").stdout
+        self.assertNotEqual(changed, before)
+        self.ctl("usb", "settings", "put", saved)
+        self.assertEqual(self.ctl("tcp", "status").stdout, before)
+
+    def test_csv_memory_record_has_the_instruments_count(self):
+        path = os.path.join(self.work, "ch1.csv")
+        self.ctl("tcp", "waveform", "--channel", "1", "--memory", "-o", path)
+        with open(path, newline="") as f:
+            rows = list(csv.DictReader(f))
+        self.assertEqual(len(rows), RECORD_LENGTH[3])
+        self.assertEqual([int(r["index"]) for r in rows], list(range(len(rows))))
+        samples = [int(r["sample"]) for r in rows]
+        self.assertTrue(all(0 <= s <= 255 for s in samples))
+        self.assertGreater(len(set(samples)), 1, "a live channel is not flat")
+
+    def test_screen_record_csv_matches_the_json_count(self):
+        out = self.ctl("tcp", "waveform", "--channel", "2", "--format", "json",
+                       "--measure").stdout
+        record = json.loads(out)
+        self.assertEqual(record["count"], len(record["samples"]))
+        self.assertEqual(len(record["measurements"]), 32)
+        self.assertEqual(record["measurements"][0]["item"], "Vpp")
+        rows = list(csv.reader(self.ctl("tcp", "waveform", "--channel", "2").stdout
+                               .splitlines()))
+        self.assertEqual(rows[0], ["index", "sample"])
+        self.assertEqual(len(rows) - 1, record["count"])
+
+
+class Failures(unittest.TestCase):
+    def expect(self, result, code, text):
+        self.assertEqual(result.returncode, code, result.stderr)
+        self.assertIn(text, result.stderr)
+
+    def test_unreachable_address(self):
+        self.expect(run(["identify"], "tcp:127.0.0.1:%d" % free_port()), EXIT_LINK,
+                    "cannot connect")
+
+    def test_unknown_host(self):
+        self.expect(run(["identify"], "tcp:no-such-host.invalid:8001"), EXIT_LINK,
+                    "cannot resolve")
+
+    def test_missing_usb_instrument(self):
+        with tempfile.TemporaryDirectory() as d:
+            self.expect(run(["identify"], "usb", os.path.join(d, "usb.sock")), EXIT_LINK,
+                        "no instrument found on USB")
+
+    def test_missing_serial_device(self):
+        self.expect(run(["identify"], "serial:/dev/vantor-no-such-tty"), EXIT_LINK,
+                    "does not exist")
+
+    def test_usage_errors(self):
+        self.expect(run(["wobble"]), EXIT_USAGE, "unknown command")
+        self.expect(run(["knob", "level", "300"]), EXIT_USAGE, "DELTA")
+        self.expect(run(["status"], "tcp:nowhere"), EXIT_USAGE, "tcp:HOST:PORT")
+
+    def test_help_lists_every_command(self):
+        r = run(["--help"])
+        self.assertEqual(r.returncode, EXIT_OK)
+        for word in ("identify", "status", "waveform", "settings get", "settings put", "key",
+                     "knob", "screenshot", "runstop", "horizontal-fine", "Exit codes"):
+            self.assertIn(word, r.stdout)
+
+    def test_wrong_size_settings_file(self):
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "short.ssf")
+            with open(path, "wb") as f:
+                f.write(bytes(100))
+            self.expect(run(["settings", "put", path], "tcp:127.0.0.1:1"), EXIT_FILE,
+                        "exactly 2500")
+
+    def test_refused_key(self):
+        sim = Sim(70, ["refuse@4"])
+        try:
+            self.expect(run(["key", "force"], sim.link("tcp")), EXIT_REFUSED, "refused")
+        finally:
+            sim.close()
+
+    def test_screenshot_gives_up_and_leaves_no_file(self):
+        sim = Sim(70, ["chunk-fail:6@12"])
+        try:
+            with tempfile.TemporaryDirectory() as d:
+                path = os.path.join(d, "screen.bmp")
+                self.expect(run(["screenshot", path], sim.link("tcp")), EXIT_LINK,
+                            "failed 6 times in a row")
+                self.assertFalse(os.path.exists(path))
+        finally:
+            sim.close()
+
+
+def main():
+    global VANTORCTL, SIM
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--vantorctl", required=True)
+    parser.add_argument("--sim", required=True)
+    args, rest = parser.parse_known_args()
+    VANTORCTL, SIM = os.path.abspath(args.vantorctl), os.path.abspath(args.sim)
+    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
