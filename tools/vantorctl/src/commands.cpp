@@ -177,6 +177,9 @@ int knob(Session &session, const Options &o, Context &c) {
   return kExitOk;
 }
 
+// The screen arrives in pieces; an older file of the same name survives a failed transfer.
+std::string partialPath(const std::string &path) { return path + ".part"; }
+
 int screenshot(Session &session, const Options &o, Context &c, std::FILE *file) {
   int lastPercent = -1;
   auto progress = [&](uint64_t received, uint32_t total) {
@@ -194,8 +197,11 @@ int screenshot(Session &session, const Options &o, Context &c, std::FILE *file) 
   };
   BitmapTransfer t = transferBitmap(tavlinkBitmapLink(c.sleep), sink, progress);
   bool closed = std::fclose(file) == 0;
-  if (t.status == BitmapTransfer::Done && !closed) t.status = BitmapTransfer::WriteFailed;
-  if (t.status != BitmapTransfer::Done) std::remove(o.file.c_str());
+  const std::string part = partialPath(o.file);
+  if (t.status == BitmapTransfer::Done &&
+      (!closed || std::rename(part.c_str(), o.file.c_str()) != 0))
+    t.status = BitmapTransfer::WriteFailed;
+  if (t.status != BitmapTransfer::Done) std::remove(part.c_str());
   switch (t.status) {
     case BitmapTransfer::Done:
       c.out << o.file << ": " << t.received << " bytes of screen saved\n";
@@ -268,7 +274,7 @@ int runCommand(const Options &o, Context &c) {
     }
   }
   if (o.command == Command::Screenshot) {
-    bitmapFile = std::fopen(o.file.c_str(), "wb");
+    bitmapFile = std::fopen(partialPath(o.file).c_str(), "wb");
     if (!bitmapFile) {
       c.err << "vantorctl: cannot create " << o.file << ": " << systemError() << "\n";
       return kExitFile;
@@ -281,7 +287,7 @@ int runCommand(const Options &o, Context &c) {
   if (code != kExitOk) {
     if (bitmapFile) {
       std::fclose(bitmapFile);
-      std::remove(o.file.c_str());
+      std::remove(partialPath(o.file).c_str());
     }
     return code;
   }

@@ -26,7 +26,7 @@ namespace {
 
 void noSleep(unsigned) {}
 
-struct Run {
+struct Outcome {
   int code = -1;
   std::string out;
   std::string err;
@@ -68,13 +68,13 @@ class Commands : public ::testing::Test {
     return parsed.options.value_or(Options{});
   }
 
-  Run run(std::vector<std::string> words) {
+  Outcome run(std::vector<std::string> words) {
     return runOptions(options(std::move(words)));
   }
-  Run runOptions(const Options &o) {
+  Outcome runOptions(const Options &o) {
     std::ostringstream out, err;
     Context context{out, err, [this](unsigned ms) { pauses.push_back(ms); }, false};
-    Run r;
+    Outcome r;
     r.code = runCommand(o, context);
     r.out = out.str();
     r.err = err.str();
@@ -99,7 +99,7 @@ TEST_F(Commands, IdentifyNamesTheModelOfEachFamily) {
   const std::pair<int, int> models[] = {{10, 0}, {58, 1}, {70, 3}, {78, 4}};
   for (auto [code, family] : models) {
     start(code);
-    Run r = run({"identify"});
+    Outcome r = run({"identify"});
     ASSERT_EQ(r.code, kExitOk) << r.err;
     EXPECT_NE(r.out.find("product code: " + std::to_string(code) + "\n"), std::string::npos)
         << r.out;
@@ -120,7 +120,7 @@ TEST_F(Commands, StatusShowsTheInstrumentsChannelsAndLamps) {
   s.channels[2].on = true;
   s.channels[3].on = false;
   instrument->setState(s);
-  Run r = run({"status"});
+  Outcome r = run({"status"});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   EXPECT_NE(r.out.find("CH1: on"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("CH2: off"), std::string::npos) << r.out;
@@ -137,7 +137,7 @@ TEST_F(Commands, StatusShowsTheInstrumentsChannelsAndLamps) {
 
 TEST_F(Commands, StatusOfATwoChannelModelStopsAtChannelTwo) {
   start(58);
-  Run r = run({"status"});
+  Outcome r = run({"status"});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   EXPECT_NE(r.out.find("CH2: "), std::string::npos);
   EXPECT_EQ(r.out.find("CH3: "), std::string::npos);
@@ -149,7 +149,7 @@ TEST_F(Commands, MemoryRecordHasTheFamilysLengthAndTheInstrumentsSamples) {
   s.channels[0].on = true;
   instrument->setState(s);
   Options o = options({"waveform", "--channel", "1", "--memory", "-o", path("ch1.csv")});
-  Run r = runOptions(o);
+  Outcome r = runOptions(o);
   ASSERT_EQ(r.code, kExitOk) << r.err;
   std::istringstream csv(slurp(path("ch1.csv")));
   std::string line;
@@ -178,7 +178,7 @@ TEST_F(Commands, RawAndJsonCarryTheSameRecord) {
   ASSERT_EQ(raw.size(), expected.size());
   EXPECT_TRUE(std::equal(raw.begin(), raw.end(), expected.begin(),
                          [](char a, uint8_t b) { return uint8_t(a) == b; }));
-  Run json = run({"waveform", "--channel", "2", "--format", "json"});
+  Outcome json = run({"waveform", "--channel", "2", "--format", "json"});
   ASSERT_EQ(json.code, kExitOk) << json.err;
   EXPECT_NE(json.out.find("\"count\":" + std::to_string(expected.size())), std::string::npos);
   EXPECT_NE(json.out.find("\"samples\":[" + std::to_string(expected[0]) + ","),
@@ -190,7 +190,7 @@ TEST_F(Commands, MeasureAddsTheInstrumentsThirtyTwoItems) {
   s.running = false;
   s.channels[0].on = true;
   instrument->setState(s);
-  Run r = run({"waveform", "--channel", "1", "--measure", "-o", path("m.csv")});
+  Outcome r = run({"waveform", "--channel", "1", "--measure", "-o", path("m.csv")});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   int lines = 0;
   std::istringstream table(r.out);
@@ -207,7 +207,7 @@ TEST_F(Commands, MeasureAddsTheInstrumentsThirtyTwoItems) {
 TEST_F(Commands, ChannelsBeyondTheModelAreRefusedWithoutTraffic) {
   start(10);
   uint32_t before = instrument->requestsHandled();
-  Run r = run({"waveform", "--channel", "3"});
+  Outcome r = run({"waveform", "--channel", "3"});
   EXPECT_EQ(r.code, kExitRefused);
   EXPECT_NE(r.err.find("2 channels"), std::string::npos) << r.err;
   EXPECT_EQ(instrument->requestsHandled() - before, 2u);  // bind and unbind only
@@ -221,14 +221,14 @@ TEST_F(Commands, SettingsRoundTripRestoresTheInstrument) {
   EXPECT_TRUE(std::equal(block.begin(), block.end(), expected.begin(),
                          [](char a, uint8_t b) { return uint8_t(a) == b; }));
   vsim::State before = instrument->state();
-  Run statusBefore = run({"status"});
+  Outcome statusBefore = run({"status"});
 
   ASSERT_EQ(run({"knob", "horizontal", "3"}).code, kExitOk);
   ASSERT_EQ(run({"knob", "ch1", "-2"}).code, kExitOk);
   EXPECT_NE(instrument->state().timeIndex, before.timeIndex);
   EXPECT_NE(run({"status"}).out, statusBefore.out);
 
-  Run put = run({"settings", "put", path("saved.ssf")});
+  Outcome put = run({"settings", "put", path("saved.ssf")});
   ASSERT_EQ(put.code, kExitOk) << put.err;
   EXPECT_EQ(instrument->state().timeIndex, before.timeIndex);
   EXPECT_EQ(instrument->state().channels[0].voltsIndex, before.channels[0].voltsIndex);
@@ -238,7 +238,7 @@ TEST_F(Commands, SettingsRoundTripRestoresTheInstrument) {
 TEST_F(Commands, SettingsFileOfTheWrongSizeIsRefusedBeforeBinding) {
   std::ofstream(path("short.ssf"), std::ios::binary) << std::string(2499, 'x');
   uint32_t before = instrument->requestsHandled();
-  Run r = run({"settings", "put", path("short.ssf")});
+  Outcome r = run({"settings", "put", path("short.ssf")});
   EXPECT_EQ(r.code, kExitFile);
   EXPECT_NE(r.err.find("exactly 2500"), std::string::npos) << r.err;
   EXPECT_EQ(instrument->requestsHandled(), before);
@@ -248,7 +248,7 @@ TEST_F(Commands, KeysActOnTheInstrument) {
   vsim::State s = instrument->state();
   bool ch2 = s.channels[1].on;
   bool running = s.running;
-  Run r = run({"key", "ch2"});
+  Outcome r = run({"key", "ch2"});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   EXPECT_EQ(r.out, "CH2 pressed\n");
   EXPECT_NE(instrument->state().channels[1].on, ch2);
@@ -258,7 +258,7 @@ TEST_F(Commands, KeysActOnTheInstrument) {
 
 TEST_F(Commands, KnobsTurnByTheirDelta) {
   int volts = instrument->state().channels[1].voltsIndex;
-  Run r = run({"knob", "ch2", "1"});
+  Outcome r = run({"knob", "ch2", "1"});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   EXPECT_EQ(r.out, "CH2 V/div knob turned by 1\n");
   int after = instrument->state().channels[1].voltsIndex;
@@ -268,7 +268,7 @@ TEST_F(Commands, KnobsTurnByTheirDelta) {
 }
 
 TEST_F(Commands, ScreenshotIsTheInstrumentsBitmap) {
-  Run r = run({"screenshot", path("screen.bmp")});
+  Outcome r = run({"screenshot", path("screen.bmp")});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   std::string bmp = slurp(path("screen.bmp"));
   ASSERT_GT(bmp.size(), 54u);
@@ -282,43 +282,51 @@ TEST_F(Commands, ScreenshotIsTheInstrumentsBitmap) {
 
 TEST_F(Commands, ScreenshotRetriesAFailingChunkFiveTimes) {
   instrument->inject({vsim::Fault::ChunkFail, vsim::CmdBmpChunk, 5, 1});
-  Run r = run({"screenshot", path("retried.bmp")});
+  Outcome r = run({"screenshot", path("retried.bmp")});
   ASSERT_EQ(r.code, kExitOk) << r.err;
   EXPECT_EQ(slurp(path("retried.bmp")).size(), instrument->renderBitmap().size());
 }
 
 TEST_F(Commands, ScreenshotGivesUpOnTheSixthFailureAndLeavesNoFile) {
   instrument->inject({vsim::Fault::ChunkFail, vsim::CmdBmpChunk, 6, 1});
-  Run r = run({"screenshot", path("failed.bmp")});
+  Outcome r = run({"screenshot", path("failed.bmp")});
   EXPECT_EQ(r.code, kExitLink);
   EXPECT_NE(r.err.find("chunk 0 failed 6 times in a row"), std::string::npos) << r.err;
   EXPECT_FALSE(exists(path("failed.bmp")));
+  EXPECT_FALSE(exists(path("failed.bmp.part")));
+}
+
+TEST_F(Commands, FailedScreenshotKeepsAnOlderFile) {
+  std::ofstream(path("old.bmp"), std::ios::binary) << "old picture";
+  instrument->inject({vsim::Fault::ChunkFail, vsim::CmdBmpChunk, 6, 1});
+  EXPECT_EQ(run({"screenshot", path("old.bmp")}).code, kExitLink);
+  EXPECT_EQ(slurp(path("old.bmp")), "old picture");
 }
 
 TEST_F(Commands, RefusalAndSilenceAreToldApart) {
   instrument->inject({vsim::Fault::Refuse, vsim::CmdKey, 1, 1});
-  Run refused = run({"key", "force"});
+  Outcome refused = run({"key", "force"});
   EXPECT_EQ(refused.code, kExitRefused);
   EXPECT_NE(refused.err.find("refused the key FORCE"), std::string::npos) << refused.err;
 
   instrument->inject({vsim::Fault::Drop, vsim::CmdKey, 0, -1});
   instrument->inject({vsim::Fault::Drop, vsim::CmdRead, 0, -1});
-  Run silent = run({"key", "force"});
+  Outcome silent = run({"key", "force"});
   EXPECT_EQ(silent.code, kExitLink);
   EXPECT_NE(silent.err.find("no valid answer"), std::string::npos) << silent.err;
 }
 
 TEST_F(Commands, UnreachableAddressIsALinkFailure) {
   server.reset();  // nothing listens on the port any more
-  Run r = run({"identify"});
+  Outcome r = run({"identify"});
   EXPECT_EQ(r.code, kExitLink);
   EXPECT_NE(r.err.find("cannot connect"), std::string::npos) << r.err;
 }
 
 TEST_F(Commands, FileErrorsHaveTheirOwnCode) {
-  Run r = run({"settings", "get", dir + "/no/such/folder/a.ssf"});
+  Outcome r = run({"settings", "get", dir + "/no/such/folder/a.ssf"});
   EXPECT_EQ(r.code, kExitFile);
   EXPECT_NE(r.err.find("cannot create"), std::string::npos) << r.err;
-  Run shot = run({"screenshot", dir + "/no/such/folder/a.bmp"});
+  Outcome shot = run({"screenshot", dir + "/no/such/folder/a.bmp"});
   EXPECT_EQ(shot.code, kExitFile);
 }
