@@ -85,9 +85,13 @@ int status(Session &session, Context &c) {
   for (int ch = 1; ch <= session.channelCount(); ++ch) {
     kHoriVertTrig[ch - 1](horizontal, &vertical, &trigger, true);
     Get_Vol_Level_TimeBase(ch, &volts, &level, &timeBase, voltsUnit, timeUnit, true);
-    c.out << "CH" << ch << ": " << (on[ch - 1] ? "on" : "off") << ", "
-          << printf2(volts, fieldText(voltsUnit, 5).c_str()) << "/div, vertical position "
-          << vertical << ", level " << int(level) << "\n";
+    std::string unit = fieldText(voltsUnit, 5);
+    c.out << "CH" << ch << ": " << (on[ch - 1] ? "on" : "off");
+    // A channel never reported on has no values of its own yet.
+    if (on[ch - 1] || !unit.empty())
+      c.out << ", " << printf2(volts, unit.c_str()) << "/div, vertical position " << vertical
+            << ", level " << int(level);
+    c.out << "\n";
   }
   unsigned char *lamps = nullptr;
   if (!GetTheLedStatus(&lamps) || !lamps) return session.reportFailure("the lamp request");
