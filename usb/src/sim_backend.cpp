@@ -1,0 +1,210 @@
+// The virtual instrument: the same bulk transfers as messages on a Unix
+// SOCK_SEQPACKET socket (see ferrule_sim_wire.h).
+#include "device.h"
+#include "event_thread.h"
+#include "ferrule_sim_wire.h"
+#include "unix_socket.h"
+
+#include <sys/eventfd.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace ferrule {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::uint8_t endpointOf(Pipe pipe) {
+    return pipe == Pipe::Command ? FERRULE_SIM_EP_COMMAND : FERRULE_SIM_EP_WRITE;
+}
+
+class SimDevice final : public Device {
+public:
+    SimDevice(UniqueFd fd, std::string name) : fd_(std::move(fd)), name_(std::move(name)) {}
+
+    const std::string &path() const override { return name_; }
+    bool openPipe(Pipe) override { return true; }
+
+    void dropStale() override {
+        std::uint8_t sink[1 + FERRULE_SIM_PIECE];
+        while (::recv(fd_.get(), sink, sizeof sink, MSG_DONTWAIT) > 0) {
+        }
+    }
+
+    IoResult write(Pipe pipe, const std::uint8_t *data, std::size_t size,
+                   std::chrono::milliseconds limit) override {
+        std::vector<std::uint8_t> message(1 + size);
+        message[0] = endpointOf(pipe);
+        std::memcpy(message.data() + 1, data, size);
+        return send(message, Clock::now() + limit);
+    }
+
+    IoResult read(std::uint8_t *data, std::size_t size, std::size_t &got,
+                  std::chrono::milliseconds limit) override {
+        got = 0;
+        auto deadline = Clock::now() + limit;
+        std::vector<std::uint8_t> token{FERRULE_SIM_EP_READ, static_cast<std::uint8_t>(size & 0xFF),
+                                        static_cast<std::uint8_t>((size >> 8) & 0xFF)};
+        if (IoResult r = send(token, deadline); r != IoResult::Ok)
+            return r;
+        std::vector<std::uint8_t> message(1 + size);
+        for (;;) {
+            int ev = pollUntil(fd_.get(), POLLIN, deadline);
+            if (ev == 0)
+                return IoResult::TimedOut;
+            if (ev < 0 || !(ev & POLLIN))
+                return IoResult::Failed;
+            // MSG_TRUNC reports the real length, so an oversized piece fails
+            // instead of being silently cut.
+            ssize_t n = ::recv(fd_.get(), message.data(), message.size(), MSG_TRUNC | MSG_DONTWAIT);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
+            if (n <= 0 || message[0] != FERRULE_SIM_EP_READ ||
+                static_cast<std::size_t>(n) > message.size())
+                return IoResult::Failed;
+            got = static_cast<std::size_t>(n) - 1;
+            std::memcpy(data, message.data() + 1, got);
+            return got == size ? IoResult::Ok : IoResult::Failed;
+        }
+    }
+
+    bool hungUp() override {
+        pollfd p{fd_.get(), POLLRDHUP, 0};
+        return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLRDHUP | POLLERR));
+    }
+
+private:
+    IoResult send(const std::vector<std::uint8_t> &message, Clock::time_point deadline) {
+        for (;;) {
+            int ev = pollUntil(fd_.get(), POLLOUT, deadline);
+            if (ev == 0)
+                return IoResult::TimedOut;
+            if (ev < 0 || (ev & (POLLHUP | POLLERR)) || !(ev & POLLOUT))
+                return IoResult::Failed;
+            ssize_t n = ::send(fd_.get(), message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && (errno == EAGAIN || errno == EINTR))
+                continue;
+            return n == static_cast<ssize_t>(message.size()) ? IoResult::Ok : IoResult::Failed;
+        }
+    }
+
+    UniqueFd fd_;
+    std::string name_;
+};
+
+// Which socket file sits at the path; inode 0 (never a real one) means none.
+// The change time tells a new file from an old one that reuses the inode.
+struct FileId {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    long changedSec = 0;
+    long changedNsec = 0;
+    explicit operator bool() const { return ino != 0; }
+    bool operator==(const FileId &) const = default;
+};
+
+FileId socketFileAt(const std::string &path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode))
+        return {};
+    return {st.st_dev, st.st_ino, static_cast<long>(st.st_ctim.tv_sec), st.st_ctim.tv_nsec};
+}
+
+// Follows the socket file and the open connection. A file that appears is an
+// arrival; a file that goes, or a connection the device hangs up, is a
+// removal. After a hang-up the same file does not arrive again: the device
+// has to be plugged in anew (a new socket file).
+class SimWatch final : public Watch {
+public:
+    static constexpr std::chrono::milliseconds kTick{20};
+
+    SimWatch(std::string path, NoticeSink sink, HangupProbe probe)
+        : wake_(std::make_shared<UniqueFd>(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))) {
+        std::string name = FERRULE_SIM_NAME_PREFIX + path;
+        // Taken now, not when the thread first runs: a device pulled out in
+        // between must still be reported.
+        FileId initial = socketFileAt(path);
+        thread_.emplace(
+            [wake = wake_, path, name, initial, sink = std::move(sink),
+             probe = std::move(probe)](const std::atomic<bool> &stop) {
+                FileId present = initial;
+                FileId hungUpFile;
+                std::uint64_t reported = 0;
+                while (!stop) {
+                    pollfd p{wake->get(), POLLIN, 0};
+                    ::poll(&p, 1, static_cast<int>(kTick.count()));
+                    if (stop)
+                        break;
+                    FileId now = socketFileAt(path);
+                    if (!now)
+                        hungUpFile = {};
+                    bool hung = false;
+                    std::uint64_t device = probe ? probe(hung) : 0;
+                    bool newHangup = hung && device != 0 && device != reported;
+                    if (newHangup)
+                        reported = device;
+                    if (present && (!now || now != present)) {
+                        present = {};
+                        sink({FERRULE_DEVICE_REMOVE_COMPLETE, name});
+                    } else if (present && newHangup) {
+                        hungUpFile = present;
+                        present = {};
+                        sink({FERRULE_DEVICE_REMOVE_COMPLETE, name});
+                    }
+                    if (!present && now && (!hungUpFile || now != hungUpFile)) {
+                        present = now;
+                        hungUpFile = {};
+                        sink({FERRULE_DEVICE_ARRIVAL, name});
+                    }
+                }
+            },
+            [wake = wake_] {
+                std::uint64_t one = 1;
+                [[maybe_unused]] auto n = ::write(wake->get(), &one, sizeof one);
+            });
+    }
+
+    bool ok() const { return static_cast<bool>(*wake_); }
+
+private:
+    std::shared_ptr<UniqueFd> wake_;
+    std::optional<EventThread> thread_;
+};
+
+class SimBackend final : public Backend {
+public:
+    explicit SimBackend(std::string path) : path_(std::move(path)) {}
+
+    std::shared_ptr<Device> findInstrument() override {
+        sockaddr_un addr{};
+        socklen_t len = 0;
+        if (!makeUnixAddress(path_, addr, len))
+            return nullptr;
+        UniqueFd fd(::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0));
+        if (!fd || ::connect(fd.get(), reinterpret_cast<sockaddr *>(&addr), len) != 0)
+            return nullptr;
+        return std::make_shared<SimDevice>(std::move(fd), FERRULE_SIM_NAME_PREFIX + path_);
+    }
+
+    std::unique_ptr<Watch> watch(NoticeSink sink, HangupProbe probe) override {
+        auto w = std::make_unique<SimWatch>(path_, std::move(sink), std::move(probe));
+        if (!w->ok())
+            return nullptr;
+        return w;
+    }
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> makeSimBackend(std::string socketPath) {
+    return std::make_unique<SimBackend>(std::move(socketPath));
+}
+
+}  // namespace ferrule
