@@ -42,27 +42,30 @@ class Sim:
             args += ["--pty", "--usb-socket", self.usb]
         for f in faults:
             args += ["--fault", f]
-        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                     text=True)
+        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.tcp = self.pty = None
+        pending = b""
         deadline = time.monotonic() + 10
         while self.tcp is None or (all_links and (self.pty is None or
                                                   not os.path.exists(self.usb))):
             left = deadline - time.monotonic()
             if left <= 0 or self.proc.poll() is not None:
                 self.proc.kill()
-                why = self.proc.stderr.read()
+                why = self.proc.stderr.read().decode(errors="replace")
                 self.close()
                 raise RuntimeError("vantor-sim did not start: " + why)
+            # Raw reads: a buffered readline would hide lines that select cannot see.
             ready, _, _ = select.select([self.proc.stdout], [], [], min(left, 0.2))
             if not ready:
                 continue
-            line = self.proc.stdout.readline().strip()
-            kind, _, where = line.partition(" ")
-            if kind == "tcp":
-                self.tcp = where
-            elif kind == "pty":
-                self.pty = where
+            pending += os.read(self.proc.stdout.fileno(), 4096)
+            while b"\n" in pending:
+                line, _, pending = pending.partition(b"\n")
+                kind, _, where = line.decode().strip().partition(" ")
+                if kind == "tcp":
+                    self.tcp = where
+                elif kind == "pty":
+                    self.pty = where
 
     def link(self, kind):
         return {"tcp": "tcp:" + (self.tcp or ""), "serial": "serial:%s@115200" % self.pty,
