@@ -167,6 +167,13 @@ struct Rig {
       if (server.usbAvailable()) server.startUsb(usbSocket);
     }
   }
+  ~Rig() {
+    server.stop();
+    if (!usbSocket.empty()) {
+      ::unlink(usbSocket.c_str());
+      ::rmdir(usbSocket.substr(0, usbSocket.rfind('/')).c_str());
+    }
+  }
 };
 
 Rig &rig() {
@@ -213,6 +220,7 @@ void BM_MemoryRecordUsb(benchmark::State &state) {
   ::setenv("FERRULE_SIM_SOCKET", r.usbSocket.c_str(), 1);
   GetConnectStyle(TAVLINK_STYLE_USB);
   memoryRecord(state, IsHasConnect(&g_target) && BindDso());
+  UnloadUSBDevice();
 }
 BENCHMARK(BM_MemoryRecordUsb)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
