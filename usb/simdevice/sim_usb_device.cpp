@@ -251,6 +251,9 @@ void SimUsbDevice::handleMessage(const std::uint8_t *data, std::size_t size) {
     default:
         violation("message for unknown endpoint " + std::to_string(data[0]));
     }
+    std::lock_guard lock(mutex_);
+    ++log_.handled;
+    notify();
 }
 
 void SimUsbDevice::handleCommand(const std::uint8_t *data, std::size_t size) {

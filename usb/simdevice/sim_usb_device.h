@@ -60,6 +60,7 @@ public:
         std::vector<Transfer> writes;   // completed write transfers
         std::vector<Transfer> reads;    // read transfers handed out (bytes as served)
         std::vector<std::string> violations;
+        std::size_t handled = 0;  // host messages fully dealt with
         std::size_t inTokens = 0;
         std::size_t piecesServed = 0;  // counted before the host can receive them
         std::size_t piecesSent = 0;    // counted once they are on the wire

@@ -169,6 +169,23 @@ bool readData(Library &L, Device &dev, std::uint8_t *data, std::uint64_t count) 
     return true;
 }
 
+// One announced transfer under the mutex. The count limit is enforced only
+// after the announcement, as the command packets go out regardless of it.
+template <class Move>
+int transfer(Pipe dataPipe, bool argumentsOk, const CommandFields &fields, unsigned count, Move move) {
+    Library &L = lib();
+    if (!deviceWith(L, dataPipe) || !argumentsOk)
+        return 0;
+    TransferLock held(L);
+    if (!held)
+        return 0;
+    // The pipes may have closed while we waited for the mutex.
+    std::shared_ptr<Device> dev = deviceWith(L, dataPipe);
+    if (!dev || !announce(L, *dev, fields) || !transferCountAllowed(count))
+        return 0;
+    return move(L, *dev) ? 1 : 0;
+}
+
 }  // namespace
 
 FerruleDeviceBroadcast makeBroadcast(const std::string &name) {
@@ -260,33 +277,13 @@ FERRULE_API int IsConnected(void) {
 }
 
 FERRULE_API int WriteUSBDevice(int pipe, const unsigned char *data, unsigned count) {
-    Library &L = lib();
-    if (!deviceWith(L, Pipe::Write) || data == nullptr || count == 0)
-        return 0;
-    TransferLock held(L);
-    if (!held)
-        return 0;
-    std::shared_ptr<Device> dev = deviceWith(L, Pipe::Write);
-    if (!dev || !announce(L, *dev, writeCommand(pipe, count)))
-        return 0;
-    if (!transferCountAllowed(count))
-        return 0;
-    return writeData(L, *dev, data, count) ? 1 : 0;
+    return transfer(Pipe::Write, data != nullptr && count != 0, writeCommand(pipe, count), count,
+                    [&](Library &L, Device &dev) { return writeData(L, dev, data, count); });
 }
 
 FERRULE_API int ReadUSBDevice(int pipe, unsigned char *data, unsigned count) {
-    Library &L = lib();
-    if (!deviceWith(L, Pipe::Read) || data == nullptr)
-        return 0;
-    TransferLock held(L);
-    if (!held)
-        return 0;
-    std::shared_ptr<Device> dev = deviceWith(L, Pipe::Read);
-    if (!dev || !announce(L, *dev, readCommand(pipe, count)))
-        return 0;
-    if (!transferCountAllowed(count))
-        return 0;
-    return readData(L, *dev, data, count) ? 1 : 0;
+    return transfer(Pipe::Read, data != nullptr, readCommand(pipe, count), count,
+                    [&](Library &L, Device &dev) { return readData(L, dev, data, count); });
 }
 
 FERRULE_API int ChangeUSBDevice(uint32_t event, const void *header) {

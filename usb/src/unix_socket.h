@@ -53,20 +53,20 @@ private:
     int fd_ = -1;
 };
 
-// poll() on one descriptor until `deadline`, restarting after signals.
+// poll() on one descriptor until `deadline`, restarting after signals and
+// never giving up before the deadline (poll counts whole milliseconds).
 // Returns the revents, 0 on time-out, -1 on error.
 inline int pollUntil(int fd, short events, std::chrono::steady_clock::time_point deadline) {
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         int ms = left.count() < 0 ? 0 : static_cast<int>(left.count());
         pollfd p{fd, events, 0};
         int rc = ::poll(&p, 1, ms);
         if (rc > 0)
             return p.revents;
-        if (rc == 0)
+        if (rc == 0 && std::chrono::steady_clock::now() >= deadline)
             return 0;
-        if (errno != EINTR)
+        if (rc < 0 && errno != EINTR)
             return -1;
     }
 }

@@ -73,9 +73,8 @@ TEST_F(Loading, LoadingAgainReplacesTheOldConnection) {
 
 TEST_F(Loading, ChangeIgnoresHeadersThatAreNotDeviceInterfaces) {
     plugAndLoad();
-    FerruleDeviceBroadcast header{};
+    FerruleDeviceBroadcast header = interfaceNotice(device_->interfaceName());
     header.deviceType = 2;  // a volume, say
-    std::snprintf(header.name, sizeof header.name, "%s", device_->interfaceName().c_str());
     EXPECT_EQ(ChangeUSBDevice(FERRULE_DEVICE_REMOVE_COMPLETE, &header), 0);
     EXPECT_EQ(ChangeUSBDevice(FERRULE_DEVICE_REMOVE_COMPLETE, nullptr), 0);
     header.deviceType = FERRULE_DEVTYP_DEVICEINTERFACE;

@@ -20,7 +20,6 @@ protected:
         });
         plugAndLoad();
     }
-    static bool commandsSeen(const Log &l, std::size_t n) { return l.commands.size() >= n; }
     std::atomic<int> reads_{0};
 };
 
@@ -29,8 +28,10 @@ TEST_F(Faults, StalledReadTimesOutAndTheNextReadWorks) {
     device_->setStall(true);
     std::vector<std::uint8_t> buffer(16);
     EXPECT_EQ(ReadUSBDevice(8, buffer.data(), 16), 0);
+    ASSERT_TRUE(device_->waitFor([](const Log &l) { return l.handled == 2; }));
     Log log = device_->log();
     EXPECT_EQ(log.commands.size(), 1u);
+    EXPECT_EQ(log.inTokens, 1u);
     EXPECT_EQ(log.piecesServed, 0u);
     device_->setStall(false);
     EXPECT_EQ(ReadUSBDevice(8, buffer.data(), 16), 1);
@@ -139,21 +140,21 @@ TEST_F(Faults, MutexNotObtainedInTimeFailsWithoutTouchingThePipes) {
 }
 
 TEST_F(Faults, UnloadWaitsForTheTransferInProgress) {
-    FerruleSetTimeoutsForTesting(0, 300, 0);
-    device_->setStall(true);
-    std::atomic<bool> finished{false};
+    device_->setReplyDelay(300ms);
     std::atomic<int> result{-1};
     std::thread reader([&] {
         std::vector<std::uint8_t> buffer(16);
         result = ReadUSBDevice(8, buffer.data(), 16);
-        finished = true;
     });
     ASSERT_TRUE(device_->waitFor([](const Log &l) { return l.inTokens >= 1; }));
     UnloadUSBDevice();
-    EXPECT_TRUE(finished);
+    // The read could only end after the late piece was served.
+    EXPECT_EQ(device_->log().piecesServed, 1u);
     reader.join();
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, 1);
     EXPECT_EQ(IsConnected(), 0);
+    std::vector<std::uint8_t> buffer(16);
+    EXPECT_EQ(ReadUSBDevice(8, buffer.data(), 16), 0);
 }
 
 }  // namespace

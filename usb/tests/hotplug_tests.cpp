@@ -43,9 +43,7 @@ TEST_F(Notices, PlugInAndPullOutReachTheTarget) {
 
 TEST_F(Notices, ArrivalWhileOpenChangesNothing) {
     plugAndLoad();
-    FerruleDeviceBroadcast header = {};
-    header.deviceType = FERRULE_DEVTYP_DEVICEINTERFACE;
-    std::snprintf(header.name, sizeof header.name, "%s", device_->interfaceName().c_str());
+    FerruleDeviceBroadcast header = interfaceNotice(device_->interfaceName());
     EXPECT_EQ(ChangeUSBDevice(FERRULE_DEVICE_ARRIVAL, &header), 0);
     EXPECT_EQ(IsConnected(), 1);
     auto data = pattern(64, 2);
@@ -56,9 +54,7 @@ TEST_F(Notices, ArrivalWhileOpenChangesNothing) {
 
 TEST_F(Notices, RemovalOfAnotherInterfaceLeavesThePipesOpen) {
     plugAndLoad();
-    FerruleDeviceBroadcast header = {};
-    header.deviceType = FERRULE_DEVTYP_DEVICEINTERFACE;
-    std::snprintf(header.name, sizeof header.name, "%s-other", device_->interfaceName().c_str());
+    FerruleDeviceBroadcast header = interfaceNotice(device_->interfaceName() + "-other");
     EXPECT_EQ(ChangeUSBDevice(FERRULE_DEVICE_REMOVE_COMPLETE, &header), 0);
     EXPECT_EQ(IsConnected(), 1);
     std::vector<std::uint8_t> buffer(16);
@@ -71,9 +67,7 @@ TEST_F(Notices, RemovalMatchesTheOpenPathIgnoringCase) {
     std::string upper = device_->interfaceName();
     std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
     ASSERT_NE(upper, device_->interfaceName());
-    FerruleDeviceBroadcast header = {};
-    header.deviceType = FERRULE_DEVTYP_DEVICEINTERFACE;
-    std::snprintf(header.name, sizeof header.name, "%s", upper.c_str());
+    FerruleDeviceBroadcast header = interfaceNotice(upper);
     EXPECT_EQ(ChangeUSBDevice(FERRULE_DEVICE_REMOVE_COMPLETE, &header), 1);
     EXPECT_EQ(IsConnected(), 0);
     // A second removal still names the open path: it acts (nothing is left to close).

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,6 +19,13 @@ std::vector<std::uint8_t> pattern(std::size_t size, std::uint8_t seed) {
         b = static_cast<std::uint8_t>(x | 1u);  // never zero, so padding is told apart
     }
     return bytes;
+}
+
+FerruleDeviceBroadcast interfaceNotice(const std::string &name) {
+    FerruleDeviceBroadcast header{};
+    header.deviceType = FERRULE_DEVTYP_DEVICEINTERFACE;
+    std::snprintf(header.name, sizeof header.name, "%s", name.c_str());
+    return header;
 }
 
 NoticeRecorder::NoticeRecorder() {

@@ -22,6 +22,8 @@ namespace ferrule::test {
 using namespace std::chrono_literals;
 
 std::vector<std::uint8_t> pattern(std::size_t size, std::uint8_t seed);
+// A device-interface broadcast record naming `name`.
+FerruleDeviceBroadcast interfaceNotice(const std::string &name);
 
 class NoticeRecorder {
 public:
