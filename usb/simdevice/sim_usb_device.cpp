@@ -12,6 +12,15 @@
 namespace ferrule {
 
 namespace {
+// A long-running instrument must not grow its log without end: past twice
+// the limit the older half goes (in one step, so appending stays cheap).
+template <class T>
+void keepLast(std::vector<T> &entries, T entry, std::size_t limit) {
+    if (limit != 0 && entries.size() >= 2 * limit)
+        entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(entries.size() - limit));
+    entries.push_back(std::move(entry));
+}
+
 void closeFd(int &fd) {
     if (fd >= 0)
         ::close(fd);
@@ -127,6 +136,16 @@ void SimUsbDevice::vanishAfterPieces(std::size_t pieces) {
     vanishAfter_ = pieces;
 }
 
+void SimUsbDevice::setLogLimit(std::size_t entries) {
+    std::lock_guard lock(mutex_);
+    logLimit_ = entries;
+}
+
+template <class T>
+void SimUsbDevice::keep(std::vector<T> &entries, T entry) {
+    keepLast(entries, std::move(entry), logLimit_);
+}
+
 void SimUsbDevice::setRecording(bool on) {
     std::lock_guard lock(mutex_);
     recording_ = on;
@@ -152,7 +171,7 @@ void SimUsbDevice::notify() { changed_.notify_all(); }
 
 void SimUsbDevice::violation(std::string what) {
     std::lock_guard lock(mutex_);
-    log_.violations.push_back(std::move(what));
+    keep(log_.violations, std::move(what));
     notify();
 }
 
@@ -235,7 +254,7 @@ void SimUsbDevice::handleMessage(const std::uint8_t *data, std::size_t size) {
     {
         std::lock_guard lock(mutex_);
         if (recording_)
-            log_.received.push_back({data[0], std::vector<std::uint8_t>(data + 1, data + size)});
+            keep(log_.received, Message{data[0], std::vector<std::uint8_t>(data + 1, data + size)});
         notify();
     }
     switch (data[0]) {
@@ -279,7 +298,7 @@ void SimUsbDevice::handleCommand(const std::uint8_t *data, std::size_t size) {
     Command cmd{fields->pipe, fields->transferLength, fields->count};
     {
         std::lock_guard lock(mutex_);
-        log_.commands.push_back(cmd);
+        keep(log_.commands, cmd);
         notify();
     }
     if (!transferCountAllowed(cmd.count)) {
@@ -315,7 +334,7 @@ void SimUsbDevice::handleCommand(const std::uint8_t *data, std::size_t size) {
     readOffset_ = 0;
     readPending_ = true;
     std::lock_guard lock(mutex_);
-    log_.reads.push_back({pipe, std::move(*bytes)});
+    keep(log_.reads, Transfer{pipe, std::move(*bytes)});
     notify();
 }
 
@@ -355,7 +374,7 @@ void SimUsbDevice::handleWritePiece(const std::uint8_t *data, std::size_t size) 
     if (handler)
         handler(cmd.pipe, writeBuffer_);
     std::lock_guard lock(mutex_);
-    log_.writes.push_back({cmd.pipe, writeBuffer_});
+    keep(log_.writes, Transfer{cmd.pipe, writeBuffer_});
     notify();
 }
 

@@ -101,6 +101,9 @@ public:
 
     // Keeps the byte log of received messages (on by default; benchmarks turn it off).
     void setRecording(bool on);
+    // Each list of the log keeps at least the last `entries` (0: all of them);
+    // older entries are dropped in batches once there are twice as many.
+    void setLogLimit(std::size_t entries);
     Log log() const;
     void clearLog();
     // Waits until `done(log)` holds, at most `limit`; the log is locked meanwhile.
@@ -117,6 +120,8 @@ private:
     void dropConnection();
     void vanish();
     void notify();
+    template <class T>
+    void keep(std::vector<T> &entries, T entry);  // mutex_ held
 
     const std::string path_;
 
@@ -124,6 +129,7 @@ private:
     mutable std::condition_variable changed_;
     Log log_;
     bool recording_ = true;
+    std::size_t logLimit_ = 4096;
     WriteHandler onWrite_;
     ReadHandler onRead_;
     bool stalled_ = false;

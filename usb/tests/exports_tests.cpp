@@ -21,6 +21,23 @@ TEST(Exports, NothingMovesBeforeLoad) {
     EXPECT_EQ(ReadUSBDevice(8, buffer, 16), 0);
 }
 
+TEST(LibusbBackend, WithoutInstrumentFailsAndKeepsWaiting) {
+    if (::access("/dev/bus/usb", F_OK) == 0)
+        GTEST_SKIP() << "a USB bus is present: the outcome depends on what is plugged in";
+    ::unsetenv(FERRULE_SIM_ENV);
+    NoticeRecorder recorder;
+    testing::internal::CaptureStderr();
+    int loaded = LoadUSBDevice(&recorder.target);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(loaded, 0);
+    EXPECT_NE(err.find("Failed to GetUsbDeviceFileName"), std::string::npos);
+    EXPECT_EQ(IsConnected(), 0);
+    // The arrival path searches the bus again and finds nothing either.
+    FerruleDeviceBroadcast header = interfaceNotice("usb:001:002");
+    EXPECT_EQ(ChangeUSBDevice(FERRULE_DEVICE_ARRIVAL, &header), 0);
+    UnloadUSBDevice();
+}
+
 using Loading = SimUsbTest;
 
 TEST_F(Loading, RefusesAMissingOrForeignNotifyTarget) {

@@ -176,6 +176,19 @@ TEST_F(SimDevice, ReadsAreServedOnePiecePerToken) {
                                                         "message for unknown endpoint 5"}));
 }
 
+TEST_F(SimDevice, LogKeepsTheNewestEntriesWithinItsLimit) {
+    device_->setLogLimit(3);
+    for (std::uint16_t count = 1; count <= 10; ++count)
+        host_->command(7, 0, count);  // each one a bad length
+    Log log = settle(10);
+    ASSERT_GE(log.violations.size(), 3u);
+    EXPECT_LE(log.violations.size(), 6u);
+    EXPECT_EQ(log.violations.back(), "transfer length 0 for count 10");
+    EXPECT_EQ(log.commands.back().count, 10);
+    EXPECT_LE(log.received.size(), 6u);
+    EXPECT_EQ(log.handled, 10u);  // counters are not trimmed
+}
+
 TEST_F(SimDevice, PlugStateIsTheSocketFile) {
     struct stat st {};
     ASSERT_EQ(::stat(path_.c_str(), &st), 0);
