@@ -36,14 +36,19 @@ std::string socketPath(const char *what) {
     return "/tmp/ferrule-bench-" + std::to_string(::getpid()) + "-" + what + ".sock";
 }
 
+bool load(Device &device, benchmark::State &state) {
+    ::setenv(FERRULE_SIM_ENV, device.sim.socketPath().c_str(), 1);
+    static FerruleNotifyTarget target{FERRULE_NOTIFY_MAGIC, nullptr, nullptr};
+    if (LoadUSBDevice(&target) == 1)
+        return true;
+    state.SkipWithError("no virtual device");
+    return false;
+}
+
 void ferruleWrite(benchmark::State &state) {
     Device device(socketPath("w"));
-    ::setenv(FERRULE_SIM_ENV, device.sim.socketPath().c_str(), 1);
-    FerruleNotifyTarget target{FERRULE_NOTIFY_MAGIC, nullptr, nullptr};
-    if (LoadUSBDevice(&target) != 1) {
-        state.SkipWithError("no virtual device");
+    if (!load(device, state))
         return;
-    }
     std::vector<unsigned char> data(static_cast<std::size_t>(state.range(0)), 0xA5);
     for (auto _ : state)
         if (WriteUSBDevice(7, data.data(), static_cast<unsigned>(data.size())) != 1)
@@ -54,12 +59,8 @@ void ferruleWrite(benchmark::State &state) {
 
 void ferruleRead(benchmark::State &state) {
     Device device(socketPath("r"));
-    ::setenv(FERRULE_SIM_ENV, device.sim.socketPath().c_str(), 1);
-    FerruleNotifyTarget target{FERRULE_NOTIFY_MAGIC, nullptr, nullptr};
-    if (LoadUSBDevice(&target) != 1) {
-        state.SkipWithError("no virtual device");
+    if (!load(device, state))
         return;
-    }
     std::vector<unsigned char> data(static_cast<std::size_t>(state.range(0)));
     for (auto _ : state)
         if (ReadUSBDevice(8, data.data(), static_cast<unsigned>(data.size())) != 1)
