@@ -10,7 +10,8 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "lineform.h"
+#include "line.h"
+#include "lineform.h"  // Tavserial's codec
 #include "transport.h"
 
 namespace vsim {
@@ -44,7 +45,7 @@ std::string openPty(PtyEndpoint &ep) {
 }
 
 void servePty(const Link &link, Instrument &instrument, PtyEndpoint &ep) {
-  LineParser parser;
+  tavserial::LineParser parser;
   uint8_t buffer[4096];
   while (!link.stopping()) {
     pollfd p{ep.master, POLLIN, 0};
@@ -60,9 +61,11 @@ void servePty(const Link &link, Instrument &instrument, PtyEndpoint &ep) {
       continue;
     }
     if (n <= 0) return;
-    parser.feed(buffer, size_t(n));
-    while (auto frame = parser.next()) {
-      Instrument::Reply reply = instrument.handle(frame->data(), frame->size());
+    for (size_t used = 0; used < size_t(n);) {
+      used += parser.feed(buffer + used, size_t(n) - used);
+      if (parser.status() != tavserial::LineParser::Status::Frame) continue;
+      auto frame = parser.frame();
+      Instrument::Reply reply = instrument.handle(frame.data(), frame.size());
       if (reply.drop) continue;
       std::vector<uint8_t> line =
           packLine(reply.bytes, reply.truncatedFrom > 0 ? size_t(reply.truncatedFrom) : 0);

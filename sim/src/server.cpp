@@ -21,7 +21,6 @@
 #include <thread>
 
 #include "bytes.h"
-#include "lineform.h"
 #include "transport.h"
 
 namespace vsim {

@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "bytes.h"
-#include "crc32.h"
 #include "internal.h"
+#include "lineform.h"  // Tavserial's CRC-32
 
 namespace vsim {
 
@@ -91,7 +91,7 @@ std::vector<uint8_t> encodeState(const State &s, int productCode) {
   b[22] = s.cursor;
   b[23] = uint8_t(s.triggerSource);
   for (size_t i = 0; i < 4; ++i) putChannel(&b[kChannelAt + kChannelBytes * i], s.channels[i]);
-  putU32(&b[kCrcAt], crc32(b.data(), kCrcAt));
+  putU32(&b[kCrcAt], tavserial::crc32(b.data(), kCrcAt));
   return b;
 }
 
@@ -99,7 +99,7 @@ bool decodeState(const uint8_t *b, size_t length, State &out) {
   if (!b || length < kSettingsBytes) return false;
   if (std::memcmp(b, "VSET", 4) != 0) return false;
   if ((b[4] << 8 | b[5]) != kVersion || size_t(b[6] << 8 | b[7]) != kFieldsEnd) return false;
-  if (getU32(b + kCrcAt) != crc32(b, kCrcAt)) return false;
+  if (getU32(b + kCrcAt) != tavserial::crc32(b, kCrcAt)) return false;
   State s = out;
   if (b[9] >= kTimeSteps || b[23] > 3) return false;
   for (size_t i = 18; i <= 22; ++i)

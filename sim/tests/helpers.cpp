@@ -1,15 +1,20 @@
 #include "helpers.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace vsimtest {
 
 std::vector<uint8_t> request(uint8_t command, std::vector<uint8_t> payload) {
-  std::vector<uint8_t> f = {'D', 'S', 'O', 'P', 'P', 'V', '2', '0'};
+  std::vector<uint8_t> f(16 + payload.size(), 0);
+  std::memcpy(f.data(), "DSOPPV20", 8);
   uint32_t n = uint32_t(payload.size());
-  f.insert(f.end(), {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n), 0, command,
-                     0, 0});
-  f.insert(f.end(), payload.begin(), payload.end());
+  f[8] = uint8_t(n >> 24);
+  f[9] = uint8_t(n >> 16);
+  f[10] = uint8_t(n >> 8);
+  f[11] = uint8_t(n);
+  f[13] = command;
+  std::copy(payload.begin(), payload.end(), f.begin() + 16);
   return f;
 }
 
