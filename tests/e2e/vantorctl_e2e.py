@@ -164,6 +164,15 @@ class Transfers(SimTest):
         self.assertTrue(magick.startswith("BMP"), magick)  # BMP, BMP2 or BMP3 by header
         self.assertEqual((width, height), ("320", "240"))
 
+    def test_screenshot_progress_goes_to_standard_error(self):
+        path = os.path.join(self.work, "progress.bmp")
+        r = self.ctl("serial", "screenshot", path)
+        size = os.path.getsize(path)
+        self.assertIn("screenshot: %d of %d bytes (100%%)" % (size, size), r.stderr)
+        self.assertIn("%s: %d bytes of screen saved" % (path, size), r.stdout)
+        quiet = self.ctl("serial", "--quiet", "screenshot", path)
+        self.assertEqual(quiet.stderr, "")
+
     def test_screenshot_over_usb(self):
         path = os.path.join(self.work, "usb.bmp")
         self.ctl("usb", "screenshot", path)
@@ -223,6 +232,10 @@ class Failures(unittest.TestCase):
         with tempfile.TemporaryDirectory() as d:
             self.expect(run(["identify"], "usb", os.path.join(d, "usb.sock")), EXIT_LINK,
                         "no instrument found on USB")
+
+    def test_serial_port_that_cannot_open(self):
+        self.expect(run(["identify"], "serial:COM250@9600"), EXIT_LINK,
+                    "cannot open serial COM250 at 9600 baud")
 
     def test_missing_serial_device(self):
         self.expect(run(["identify"], "serial:/dev/vantor-no-such-tty"), EXIT_LINK,

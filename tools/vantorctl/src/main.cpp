@@ -4,6 +4,7 @@
 
 #include <tavlink_testing.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -36,6 +37,8 @@ int main(int argc, char **argv) {
     std::cerr << "vantorctl: " << parsed.error << "\nTry 'vantorctl --help'.\n";
     return kExitUsage;
   }
+  // A peer or a reader of our output that hangs up must not end the run before the unbind.
+  ::signal(SIGPIPE, SIG_IGN);
   bool fast = fastForTests();
   if (fast) TavlinkSetSleep(noSleep);
   Context context{std::cout, std::cerr, fast ? noSleep : realSleep,
