@@ -22,11 +22,14 @@ extern "C" {
 
 /* Nonzero on success. Closes a connection left open. */
 TAVNET_API unsigned char InitSocket(void);
-/* zero: reserved, pass 0. Nonzero when connected within the connect time-out. */
+/* zero: reserved, pass 0. ip: dotted IPv4 text (leading zeros are decimal) or
+ * a host name. Closes a connection left open. Nonzero when connected within
+ * the connect time-out. */
 TAVNET_API unsigned char DsoConnect(int zero, const char *ip, int port);
 TAVNET_API unsigned char DsoSendData(const unsigned char *buffer, int length, int *sent, int wait);
 /* Receives up to length bytes; nonzero on success; 0 on time-out (wait), on
- * a closed connection or on an error. */
+ * a closed connection or on an error. A time-out keeps the connection; a peer
+ * that has closed, or an error, closes it, and later calls fail. */
 TAVNET_API unsigned char DsoRecvData(unsigned char *buffer, int length, int *received, int wait);
 TAVNET_API void DsoCloseSocket(void);
 /* Time-outs in ms; values <= 0 keep the current one. Defaults 3000 and 3000. */

@@ -8,7 +8,9 @@
  *   8..    the frame
  *   T-4..  CRC-32 (IEEE 802.3, as zlib's crc32) of bytes 0..T-5
  * A frame is at most 25600 bytes. A reply with a bad CRC, a bad length or a
- * silent line is refused.
+ * silent line is refused. Bytes before the sync are skipped; the bytes that a
+ * refused length announces are read and dropped, so the next reply is found.
+ * Pseudo-terminals (a virtual instrument's line) are accepted as ports.
  */
 #ifndef TAVSERIAL_H
 #define TAVSERIAL_H
@@ -32,10 +34,13 @@ TAVSERIAL_API int InitUart(int port, int baud);
 /* Writes the line form of frame into out (length + 12 bytes); returns the
  * total length, 0 when the frame is empty or too long. */
 TAVSERIAL_API int PackUart(const unsigned char *frame, int length, unsigned char *out);
+/* Writes all bytes; nonzero on success. The time-out allows for the bytes at
+ * the port's speed plus a second. */
 TAVSERIAL_API int WriteUart(const unsigned char *buffer, int length);
 /* Delivers one whole reply frame, unwrapped, at the start of buffer (which
  * holds TAVSERIAL_MAX_FRAME bytes) and its length; nonzero on success. */
 TAVSERIAL_API int ReadUart(unsigned char *buffer, int *length);
+/* Closes the port; nonzero when one was open. */
 TAVSERIAL_API int UnInitUart(void);
 /* Maps "COMn" to a device path (NULL or "" removes the mapping). */
 TAVSERIAL_API int SetUartPortPath(int port, const char *path);

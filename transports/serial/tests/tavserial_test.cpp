@@ -221,6 +221,22 @@ TEST_F(SerialTest, SilenceFailsBeforeTheFirstByteAndBetweenBytes)
     EXPECT_EQ(frame, good);
 }
 
+TEST_F(SerialTest, ALineOfNoiseDoesNotHoldTheReader)
+{
+    const Bytes noise(tavserial::kMaxLine + 100, 0x33);
+    const Bytes good = instrumentFrame(12, 5);
+    std::thread writer([&] {
+        pty_.send(noise);
+        pty_.send(tavserial::pack(good));
+    });
+    EXPECT_EQ(read().first, 0);
+    // The rest of the noise is skipped by the next read, which finds the frame.
+    const auto [ok, frame] = read();
+    writer.join();
+    EXPECT_NE(ok, 0);
+    EXPECT_EQ(frame, good);
+}
+
 TEST_F(SerialTest, DiscardDropsStaleInput)
 {
     pty_.send(tavserial::pack(instrumentFrame(20, 1)));
