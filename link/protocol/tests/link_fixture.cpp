@@ -43,6 +43,8 @@ std::string TransportName(const ::testing::TestParamInfo<Transport> &info)
     return "Unknown";
 }
 
+void *UsbNotifyTarget() { return &g_notify; }
+
 std::vector<unsigned> Waits() { return g_waits; }
 void ClearWaits() { g_waits.clear(); }
 void RecordSleep(unsigned ms) { g_waits.push_back(ms); }

@@ -23,6 +23,8 @@ void ClearWaits();
 void RecordSleep(unsigned ms);
 
 Peer &PeerFor(Transport t);
+// The receiver of USB arrival and removal notices handed to the link.
+void *UsbNotifyTarget();
 
 // Short transport time-outs keep the failure cases quick.
 constexpr int kReceiveTimeoutMs = 400;
@@ -42,6 +44,11 @@ protected:
 class NetLinkTest : public LinkTest {
 protected:
     void SetUp() override { open(Transport::Net); }
+};
+
+class UsbLinkTest : public LinkTest {
+protected:
+    void SetUp() override { open(Transport::Usb); }
 };
 
 class AnyLinkTest : public LinkTest, public ::testing::WithParamInterface<Transport> {

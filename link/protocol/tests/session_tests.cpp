@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "link_fixture.h"
+#include "ferrule.h"
 #include "tavnet.h"
 
 using namespace linktest;
@@ -302,6 +303,27 @@ TEST_F(NetLinkTest, InitSocketFailsWhenNothingListens)
 {
     DsoSetTimeouts(500, kReceiveTimeoutMs);
     EXPECT_EQ(Dso_InitSocket(0, "127.0.0.1", 1), 0);
+}
+
+TEST_F(UsbLinkTest, DeviceIsLoadedOnlyWhenNotConnected)
+{
+    ASSERT_EQ(IsConnected(), 1);
+    // A null receiver would make a load fail; a connected device needs none.
+    EXPECT_TRUE(IsHasConnect(nullptr));
+    UnloadUSBDevice();
+    EXPECT_EQ(IsConnected(), 0);
+    EXPECT_FALSE(UnBindDso());
+    EXPECT_FALSE(IsHasConnect(nullptr));
+    EXPECT_TRUE(IsHasConnect(UsbNotifyTarget()));
+    peer().queueFrame(2, kStatusOk);
+    EXPECT_TRUE(UnBindDso());
+}
+
+TEST(SerialPortTest, PortsFollowTheirMappedPaths)
+{
+    EXPECT_NE(Dso_SetUartPortPath(12, "/nonexistent/tty-for-tavlink"), 0);
+    EXPECT_EQ(Dso_InitUart(12, 9600), 0);
+    EXPECT_NE(Dso_SetUartPortPath(12, ""), 0);
 }
 
 // ---- bind identity ------------------------------------------------------------------
