@@ -5,6 +5,8 @@
 
 namespace tavlink::measure {
 
+static int distance(int a, int b) { return a > b ? a - b : b - a; }
+
 State &state() {
     static State s{};
     return s;
@@ -18,6 +20,69 @@ int basicFresh(int channel, const uint8_t *samples, int count) {
     if (!usable(channel, samples, count)) return 1;
     clearHistogram(channel);
     return measure_basic(channel, samples, count, nullptr, nullptr);
+}
+
+RecordScan &scanRecord(int channel, const uint8_t *s, int count) {
+    RecordScan &c = state().scans[channel];
+    if (c.valid && c.count == count && std::memcmp(c.copy, s, count) == 0) return c;
+    c.count = count;
+    c.periodWalked = false;
+    c.valid = count <= TAVLINK_RECORD_BYTES;
+    if (c.valid) std::memcpy(c.copy, s, count);
+
+    // Four interleaved tables: runs of one code would otherwise chain every
+    // increment on the one before it.
+    uint32_t part[4][256] = {};
+    int i = 0;
+    for (; i + 4 <= count; i += 4) {
+        ++part[0][s[i]];
+        ++part[1][s[i + 1]];
+        ++part[2][s[i + 2]];
+        ++part[3][s[i + 3]];
+    }
+    for (; i < count; ++i) ++part[0][s[i]];
+    int hi = -1, lo = 256;
+    for (int code = 0; code < 256; ++code) {
+        c.histogram[code] = part[0][code] + part[1][code] + part[2][code] + part[3][code];
+        if (c.histogram[code]) {
+            if (lo == 256) lo = code;
+            hi = code;
+        }
+    }
+    c.max = hi;
+    c.min = lo;
+
+    // Each position moves to a new extreme only when that is more than 5 codes
+    // away from the sample at the position held so far. The walk starts inside
+    // this record, so a position never points past its end.
+    // The running extremes change rarely: blocks that hold neither a new
+    // maximum nor a new minimum are skipped after a branch-free look.
+    int runHi = 0, runLo = 255, hiPos = 0, loPos = 0;
+    constexpr int kBlock = 64;
+    for (int start = 0; start < count; start += kBlock) {
+        const int end = start + kBlock < count ? start + kBlock : count;
+        uint8_t blockHi = 0, blockLo = 255;
+        for (int k = start; k < end; ++k) {
+            blockHi = s[k] > blockHi ? s[k] : blockHi;
+            blockLo = s[k] < blockLo ? s[k] : blockLo;
+        }
+        if (blockHi <= runHi && blockLo >= runLo) continue;
+        for (int k = start; k < end; ++k) {
+            const int v = s[k];
+            if (v > runHi) {
+                runHi = v;
+                if (distance(s[hiPos], v) > 5) hiPos = k;
+            }
+            if (v < runLo) {
+                runLo = v;
+                if (distance(s[loPos], v) > 5) loPos = k;
+            }
+        }
+        if (runHi == hi && runLo == lo) break;  // nothing can move any more
+    }
+    c.maxPosition = hiPos;
+    c.minPosition = loPos;
+    return c;
 }
 
 namespace {
@@ -48,8 +113,6 @@ void consider(const LevelHistogram &h, int code, Pick &pick) {
     }
 }
 
-int distance(int a, int b) { return a > b ? a - b : b - a; }
-
 }  // namespace
 }  // namespace tavlink::measure
 
@@ -69,46 +132,25 @@ TAVLINK_API const EdgeSet *TavlinkMeasureEdges(void) { return &state().edges; }
 
 TAVLINK_API const DelayResults *TavlinkMeasureDelays(void) { return &state().delays; }
 
-TAVLINK_API void TavlinkMeasureReset(void) { state() = State{}; }
+TAVLINK_API void TavlinkMeasureReset(void) { std::memset(&state(), 0, sizeof(State)); }
 
 TAVLINK_API int measure_basic(int channel, const uint8_t *samples, int count, uint16_t *max,
                               uint16_t *min) {
     if (!usable(channel, samples, count)) return 1;
     MeasureRecord &r = rec(channel);
     if (r.busy == 1) return 1;
+    const RecordScan &scan = scanRecord(channel, samples, count);
     LevelHistogram &h = state().histograms[channel];
-
-    int hi = 0, lo = 255;
-    // Positions restart inside this record: a position kept from a longer
-    // record would index past the end of this one.
-    int hiPos = 0, loPos = 0;
-    long long hiCount = 0, loCount = 0;
-    for (int i = 0; i < count; ++i) {
-        const int v = samples[i];
-        ++h.counts[v];
-        if (v > hi) {
-            hi = v;
-            hiCount = 1;
-            if (distance(samples[hiPos], v) > 5) hiPos = i;
-        } else if (v == hi) {
-            ++hiCount;
-        }
-        if (v < lo) {
-            lo = v;
-            loCount = 1;
-            if (distance(samples[loPos], v) > 5) loPos = i;
-        } else if (v == lo) {
-            ++loCount;
-        }
-    }
+    for (int code = 0; code < 256; ++code) h.counts[code] += scan.histogram[code];
+    const int hi = scan.max, lo = scan.min;
     r.max = static_cast<uint16_t>(hi);
     r.min = static_cast<uint16_t>(lo);
     r.peakToPeak = static_cast<uint16_t>(hi - lo);
-    r.maxPosition = fit16(hiPos);
-    r.minPosition = fit16(loPos);
+    r.maxPosition = fit16(scan.maxPosition);
+    r.minPosition = fit16(scan.minPosition);
     // Counts saturate at 0xFFFF on very long records instead of wrapping.
-    r.maxCount = hiCount > 0xFFFF ? 0xFFFF : static_cast<uint16_t>(hiCount);
-    r.minCount = loCount > 0xFFFF ? 0xFFFF : static_cast<uint16_t>(loCount);
+    r.maxCount = scan.histogram[hi] > 0xFFFF ? 0xFFFF : static_cast<uint16_t>(scan.histogram[hi]);
+    r.minCount = scan.histogram[lo] > 0xFFFF ? 0xFFFF : static_cast<uint16_t>(scan.histogram[lo]);
     put(max, hi);
     put(min, lo);
     return 0;

@@ -14,12 +14,19 @@ uint16_t isqrt(unsigned long long n) {
     return static_cast<uint16_t>(r);
 }
 
-// 64-bit sum: 24000 squares fit in 32 bits, a longer record would not.
+// 32-bit sums over blocks of 16384 squares (at most 255^2 each, so a block
+// cannot overflow), added up in 64 bits: any record length is safe.
 uint16_t rmsOver(const uint8_t *s, int n, uint8_t zero) {
     unsigned long long sum = 0;
-    for (int i = 0; i < n; ++i) {
-        const long long d = static_cast<int>(s[i]) - static_cast<int>(zero);
-        sum += static_cast<unsigned long long>(d * d);
+    constexpr int kBlock = 16384;
+    for (int start = 0; start < n; start += kBlock) {
+        const int end = n - start < kBlock ? n : start + kBlock;
+        uint32_t part = 0;
+        for (int i = start; i < end; ++i) {
+            const int d = static_cast<int>(s[i]) - static_cast<int>(zero);
+            part += static_cast<uint32_t>(d * d);
+        }
+        sum += part;
     }
     return isqrt(sum / static_cast<unsigned long long>(n));
 }
@@ -294,7 +301,14 @@ TAVLINK_API int measure_get_vrms(int channel, const uint8_t *samples, int count,
                                  uint16_t *rms) {
     if (!usable(channel, samples, count)) return 1;
     MeasureRecord &r = rec(channel);
-    r.rms = rmsOver(samples, count, zero);
+    // From the record's level counts: the same integer sum, 256 terms long.
+    const RecordScan &scan = scanRecord(channel, samples, count);
+    unsigned long long sum = 0;
+    for (int code = 0; code < 256; ++code) {
+        const long long d = code - static_cast<int>(zero);
+        sum += static_cast<unsigned long long>(d * d) * scan.histogram[code];
+    }
+    r.rms = isqrt(sum / static_cast<unsigned long long>(count));
     put(rms, r.rms);
     return 0;
 }

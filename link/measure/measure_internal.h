@@ -11,6 +11,20 @@ namespace tavlink::measure {
 constexpr uint16_t kNotFound = 0xFFFF;
 constexpr int kNone = -1;  // index not found
 
+// What one pass over a record yields. The measures of a channel page run the
+// same record through measure_basic a dozen times and more; a record equal to
+// the last one seen on the channel (same length, same bytes) reuses its pass.
+struct RecordScan {
+    bool valid;  // copy holds the record this scan belongs to
+    int count;
+    uint8_t copy[TAVLINK_RECORD_BYTES];
+    uint32_t histogram[256];
+    int max, min, maxPosition, minPosition;
+    bool periodWalked;  // the edge walk below is filled in
+    long long edges;
+    int firstEdge, lastOddEdge;
+};
+
 struct State {
     MeasureRecord records[5];  // indexed by channel 1..4; slot 0 unused
     LevelHistogram histograms[5];
@@ -18,6 +32,7 @@ struct State {
     DelayResults delays;
     double rememberedMax;  // unscaled pair kept by transform_basic for transform_vpp
     double rememberedMin;
+    RecordScan scans[5];
 };
 
 State &state();
@@ -60,6 +75,9 @@ inline int findBackward(const uint8_t *s, int count, int from, int lowest, Pred 
         if (pred(s[i])) return i;
     return kNone;
 }
+
+// The pass over a record for this channel, from the cache when it is the same record.
+RecordScan &scanRecord(int channel, const uint8_t *samples, int count);
 
 // measure_basic on a freshly cleared histogram, as every level search wants it.
 int basicFresh(int channel, const uint8_t *samples, int count);

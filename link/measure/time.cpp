@@ -13,6 +13,42 @@ constexpr uint16_t kPeriodLimit = 50;
 
 int absDiff(int a, int b) { return std::abs(a - b); }
 
+// Counts the alternating edges between the two thresholds. The record keeps
+// an 8-bit counter; counting in it would wrap on a busy record and turn
+// thousands of edges into a handful of periods.
+void walkEdges(const uint8_t *samples, int count, int max, int min, RecordScan &scan) {
+    long long edges = 0;
+    int firstEdge = 0, lastOddEdge = 0;
+    if (max > min + 20) {
+        const int high = max - 10, low = min + 10;
+        Level level = Level::None;
+        long long lastTransition = -50;
+        for (int i = 0; i < count; ++i) {
+            const int v = samples[i];
+            const bool settled = i - lastTransition > 2;
+            bool moved = false;
+            if (v >= high && level != Level::High && settled) {
+                if (level == Level::Low) ++edges;
+                level = Level::High;
+                moved = true;
+            } else if (v <= low && level != Level::Low && settled) {
+                if (level == Level::High) ++edges;
+                level = Level::Low;
+                moved = true;
+            }
+            if (moved) {
+                lastTransition = i;
+                if (edges == 1) firstEdge = i;
+                if (edges % 2 == 1) lastOddEdge = i;
+            }
+        }
+    }
+    scan.edges = edges;
+    scan.firstEdge = firstEdge;
+    scan.lastOddEdge = lastOddEdge;
+    scan.periodWalked = true;
+}
+
 // --- rise and fall ------------------------------------------------------
 
 struct EdgeLevels {
@@ -153,34 +189,10 @@ TAVLINK_API int measure_get_prid(int channel, const uint8_t *samples, int count,
     r.periodLimit = kPeriodLimit;
     if (basicFresh(channel, samples, count) != 0) return 1;
 
-    // The record keeps an 8-bit counter; counting in it would wrap on a busy
-    // record and turn thousands of edges into a handful of periods.
-    long long edges = 0;
-    int firstEdge = 0, lastOddEdge = 0;
-    if (r.max > r.min + 20) {
-        const int high = r.max - 10, low = r.min + 10;
-        Level level = Level::None;
-        long long lastTransition = -50;
-        for (int i = 0; i < count; ++i) {
-            const int v = samples[i];
-            const bool settled = i - lastTransition > 2;
-            bool moved = false;
-            if (v >= high && level != Level::High && settled) {
-                if (level == Level::Low) ++edges;
-                level = Level::High;
-                moved = true;
-            } else if (v <= low && level != Level::Low && settled) {
-                if (level == Level::High) ++edges;
-                level = Level::Low;
-                moved = true;
-            }
-            if (moved) {
-                lastTransition = i;
-                if (edges == 1) firstEdge = i;
-                if (edges % 2 == 1) lastOddEdge = i;
-            }
-        }
-    }
+    RecordScan &scan = scanRecord(channel, samples, count);
+    if (!scan.periodWalked) walkEdges(samples, count, r.max, r.min, scan);
+    const long long edges = scan.edges;
+    const int firstEdge = scan.firstEdge, lastOddEdge = scan.lastOddEdge;
     r.edgeCounter = static_cast<uint8_t>(edges > 255 ? 255 : edges);
 
     const long long whole = edges > 0 ? (edges - 1) / 2 : 0;

@@ -170,6 +170,48 @@ TEST_F(Amplitude, PositionsStartAfreshOnAShorterRecord) {
     EXPECT_EQ(rec(1).minPosition, 0);
 }
 
+TEST_F(Amplitude, ABufferRewrittenInPlaceIsMeasuredAfresh) {
+    Record r = square(1000, 100, 50, 200, 50);
+    uint16_t top = 0, max = 0, min = 0;
+    measure_get_vtop(1, r.data(), 1000, &top);
+    EXPECT_EQ(top, 200);
+    r[999] = 60;  // same buffer, same length, one byte changed
+    r[500] = 250;
+    measure_basic(1, r.data(), 1000, &max, &min);
+    EXPECT_EQ(max, 250);
+    EXPECT_EQ(rec(1).maxPosition, 500);
+    EXPECT_EQ(TavlinkMeasureHistogram(1)->counts[60], 1u);
+    // A shorter count over the same bytes is another record.
+    measure_basic(1, r.data(), 500, &max, &min);
+    EXPECT_EQ(max, 200);
+    // The same record on another channel keeps its own results.
+    const Record other = flat(1000, 7);
+    measure_basic(2, other.data(), 1000, &max, &min);
+    measure_basic(1, r.data(), 1000, &max, &min);
+    EXPECT_EQ(max, 250);
+    EXPECT_EQ(rec(2).max, 7);
+}
+
+TEST_F(Amplitude, RecordsLongerThanAnInstrumentRecord) {
+    // 70000 samples: counts and sums pass 16 bits, indices pass 65535.
+    Record r = square(70000, 2000, 1000, 200, 50);
+    r[69000] = 255;
+    uint16_t max = 0, min = 0, mean = 0;
+    measure_basic(3, r.data(), 70000, &max, &min);
+    EXPECT_EQ(max, 255);
+    EXPECT_EQ(rec(3).minCount, 34999);
+    EXPECT_EQ(rec(3).maxPosition, 0xFFFF);  // 69000 does not fit a 16-bit index
+    measure_get_Vmean(3, r.data(), 70000, &mean);
+    EXPECT_EQ(mean, (35000ull * 200 + 34999ull * 50 + 255) / 70000);
+    const Record f = flat(70000, 3);
+    measure_basic(4, f.data(), 70000, &max, &min);
+    EXPECT_EQ(rec(4).maxCount, 0xFFFF);  // saturates rather than wraps to 4464
+    EXPECT_EQ(TavlinkMeasureHistogram(4)->counts[3], 70000u);
+    uint16_t top = 0;
+    measure_get_vtop(3, r.data(), 70000, &top);
+    EXPECT_EQ(top, 200);
+}
+
 TEST_F(Amplitude, HistogramAddsUpUntilALevelSearchClearsIt) {
     const Record r = {7, 7, 9};
     measure_basic(2, r.data(), 3, nullptr, nullptr);
