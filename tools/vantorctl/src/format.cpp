@@ -103,9 +103,11 @@ void writeJson(std::ostream &out, int channel, bool memory, const uint8_t *sampl
 
 void writeMeasureTable(std::ostream &out, const MeasureBlock &measures) {
   for (int k = 0; k < kMeasureCount; ++k) {
-    char line[128];
-    std::snprintf(line, sizeof line, "%-15s %s\n", kMeasureItems[k],
-                  measureText(measures[k]).c_str());
+    const MeasureEntry &m = measures[k];
+    char line[512];
+    std::snprintf(line, sizeof line, "%-15s %-13s present=%d value=%.9g unit=%s digits=%d\n",
+                  kMeasureItems[k], measureText(m).c_str(), m.present ? 1 : 0, double(m.value),
+                  unitText(m.unit), m.digits);
     out << line;
   }
 }

@@ -36,6 +36,7 @@ std::string measureText(const MeasureEntry &entry);
 void writeCsv(std::ostream &out, const uint8_t *samples, int count);
 void writeJson(std::ostream &out, int channel, bool memory, const uint8_t *samples, int count,
                const MeasureBlock *measures);
+// One line per item: the shown text, then the entry's fields as the instrument sent them.
 void writeMeasureTable(std::ostream &out, const MeasureBlock &measures);
 
 // A fixed-size text field from the instrument: up to the first NUL, trailing blanks dropped,

@@ -111,9 +111,11 @@ TEST(MeasureTable, OneLinePerItemInOrder) {
     ++n;
   }
   EXPECT_EQ(n, kMeasureCount);
-  EXPECT_EQ(first, "Vpp             1.50V");
-  EXPECT_EQ(last, "LFF             20.0us");
-  EXPECT_NE(out.str().find("Positive Width  ****"), std::string::npos);
+  EXPECT_EQ(first, "Vpp             1.50V         present=1 value=1.5 unit=V digits=2");
+  EXPECT_EQ(last, "LFF             20.0us        present=1 value=20 unit=us digits=1");
+  EXPECT_NE(out.str().find("Positive Width  ****          present=0 value=0 unit=ps digits=0"),
+            std::string::npos)
+      << out.str();
 }
 
 TEST(Csv, HeaderThenIndexAndSamplePerLine) {
