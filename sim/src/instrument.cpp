@@ -643,6 +643,18 @@ void Instrument::applyFaults(uint8_t command, uint8_t readKind, Reply &reply) {
   std::vector<uint8_t> &f = reply.bytes;
   bool wave = command == CmdRead && isWaveKind(readKind) && f.size() > kFrameHeader + 8 &&
               f[kFrameHeader] == 0;
+  // Faults may resize the frame: every access looks its byte up afresh, and a
+  // truncation comes last so that the others still find their bytes.
+  auto at = [&f](size_t offset) -> uint8_t * {
+    return offset < f.size() ? &f[offset] : nullptr;
+  };
+  auto setByte = [&](size_t offset, uint8_t value) {
+    if (uint8_t *p = at(offset)) *p = value;
+  };
+  auto addU32 = [&](size_t offset, uint32_t delta) {
+    if (offset + 4 <= f.size()) putU32(&f[offset], getU32(&f[offset]) + delta);
+  };
+  int truncateTo = -1;
   for (auto it = faults_.begin(); it != faults_.end();) {
     Fault &fault = *it;
     bool applies = fault.command == 0 || fault.command == command;
@@ -657,19 +669,14 @@ void Instrument::applyFaults(uint8_t command, uint8_t readKind, Reply &reply) {
       ++it;
       continue;
     }
-    uint8_t *payload = f.data() + kFrameHeader;
+    const size_t p = kFrameHeader;
     switch (fault.kind) {
       case Fault::Drop: reply.drop = true; break;
-      case Fault::Delay: reply.delayMs += fault.arg; break;
-      case Fault::Truncate:
-        if (size_t(std::max(fault.arg, 0)) < f.size()) {
-          reply.truncatedFrom = int(f.size());
-          f.resize(size_t(std::max(fault.arg, 0)));
-        }
-        break;
-      case Fault::WrongMagic: f[0] = 'X'; f[3] = 'Q'; break;
-      case Fault::ZeroDirection: f[12] = 0; break;
-      case Fault::WrongCommand: f[13] = uint8_t(fault.arg > 0 ? fault.arg : 3); break;
+      case Fault::Delay: reply.delayMs += std::max(fault.arg, 0); break;
+      case Fault::Truncate: truncateTo = std::max(fault.arg, 0); break;
+      case Fault::WrongMagic: setByte(0, 'X'); setByte(3, 'Q'); break;
+      case Fault::ZeroDirection: setByte(12, 0); break;
+      case Fault::WrongCommand: setByte(13, uint8_t(fault.arg > 0 ? fault.arg : 3)); break;
       case Fault::OversizeLength: {
         uint32_t n = uint32_t(fault.arg > 0 ? fault.arg : 30000);
         f.resize(kFrameHeader + n, 0);
@@ -679,12 +686,10 @@ void Instrument::applyFaults(uint8_t command, uint8_t readKind, Reply &reply) {
       case Fault::PartialWrites: reply.partialWrites = true; break;
       case Fault::Disconnect: reply.disconnectAfter = std::max(fault.arg, 0); break;
       case Fault::Refuse:
-        if (command == CmdBmpChunk) payload[24012] = uint8_t(fault.arg > 0 ? fault.arg : 1);
-        else payload[0] = uint8_t(fault.arg > 0 ? fault.arg : 1);
+        setByte(command == CmdBmpChunk ? p + 24012 : p, uint8_t(fault.arg > 0 ? fault.arg : 1));
         break;
       case Fault::ShortRecord: {
-        uint32_t l = getU32(payload + 4);
-        uint32_t n = 8 + l / 2;
+        uint32_t n = 8 + getU32(&f[p + 4]) / 2;
         f.resize(kFrameHeader + n);
         putU32(&f[8], n);
         break;
@@ -695,15 +700,19 @@ void Instrument::applyFaults(uint8_t command, uint8_t readKind, Reply &reply) {
         size_t n = std::max(f.size() - kFrameHeader, size_t(8 + l));
         f.resize(kFrameHeader + n, 0);
         putU32(&f[8], uint32_t(n));
-        putI32(f.data() + kFrameHeader + 4, l);
+        putI32(&f[p + 4], l);
         break;
       }
-      case Fault::BadChunkChecksum: putU32(payload + 8, getU32(payload + 8) + 1); break;
-      case Fault::WrongChunkIndex: putU32(payload, getU32(payload) + 1); break;
-      case Fault::ChunkFail: payload[24013] = 1; break;
+      case Fault::BadChunkChecksum: addU32(p + 8, 1); break;
+      case Fault::WrongChunkIndex: addU32(p, 1); break;
+      case Fault::ChunkFail: setByte(p + 24013, 1); break;
     }
     if (fault.times > 0 && --fault.times == 0) it = faults_.erase(it);
     else ++it;
+  }
+  if (truncateTo >= 0 && size_t(truncateTo) < f.size()) {
+    reply.truncatedFrom = int(f.size());
+    f.resize(size_t(truncateTo));
   }
 }
 

@@ -63,6 +63,26 @@ TEST(Faults, TruncateKeepsTheFirstBytesAndRemembersTheFullLength) {
   EXPECT_EQ(be32(&r.bytes[8]), 96u);  // the header still promises the whole payload
 }
 
+TEST(Faults, FaultsCombineWhateverTheirOrder) {
+  Instrument inst;
+  inst.inject({Fault::Truncate, 0, 20});
+  inst.inject({Fault::Refuse, 0, 4});
+  inst.inject({Fault::OversizeLength, 0, 200});
+  inst.inject({Fault::WrongCommand, 0, 7});
+  Instrument::Reply r = raw(inst, request(vsim::CmdBind));
+  ASSERT_EQ(r.bytes.size(), 20u);
+  EXPECT_EQ(r.truncatedFrom, 216);
+  EXPECT_EQ(be32(&r.bytes[8]), 200u);
+  EXPECT_EQ(r.bytes[13], 7);
+  EXPECT_EQ(r.bytes[16], 4);
+  // A truncation to nothing still leaves a reply to send (nothing at all).
+  inst.inject({Fault::Truncate, 0, 0});
+  inst.inject({Fault::BadChunkChecksum, 0, 0, -1});
+  r = raw(inst, request(vsim::CmdUnbind));
+  EXPECT_TRUE(r.bytes.empty());
+  EXPECT_FALSE(r.drop);
+}
+
 TEST(Faults, OversizeLengthAnnouncesAndSendsThatMany) {
   Instrument inst;
   inst.inject({Fault::OversizeLength});
