@@ -268,6 +268,14 @@ class Failures(unittest.TestCase):
         finally:
             sim.close()
 
+    def test_refused_bind(self):
+        sim = Sim(70, ["refuse@1"], all_links=False)
+        try:
+            self.expect(run(["identify"], sim.link("tcp")), EXIT_REFUSED,
+                        "refused the bind request")
+        finally:
+            sim.close()
+
     def test_screenshot_gives_up_and_leaves_no_file(self):
         sim = Sim(70, ["chunk-fail:6@12"], all_links=False)
         try:

@@ -114,11 +114,7 @@ int Session::open() {
 }
 
 int Session::bind() {
-  if (!BindDso()) {
-    err_ << "vantorctl: the instrument did not accept the bind request (" << describeLink(link_)
-         << ")" << (g_usbRemoved ? "; it was unplugged" : "") << "\n";
-    return kExitLink;
-  }
+  if (!BindDso()) return reportFailure("the bind request");
   bound_ = true;
   char name[20], ident[10], text[16], code = 0, family = 0;
   GetProductType(name, ident, &code, &family, text);
