@@ -1,0 +1,166 @@
+#include "logs.h"
+
+#include "../platform/gbk.h"
+#include "globals.h"
+#include "vantor_app.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+QDateTime Now()
+{
+    CVantorApp *app = AfxGetApp();
+    return app ? app->ui().now() : QDateTime::currentDateTime();
+}
+
+QString LogFolder()
+{
+    CVantorApp *app = AfxGetApp();
+    return app ? app->logDir() : QDir::currentPath();
+}
+
+QByteArray Stamped(const QString &text, bool plain = false)
+{
+    return vantor::CutGbk(LogTimeStamp(Now(), plain) + vantor::ToGbk(text), kPathBytes - 1);
+}
+
+bool AppendLines(const QByteArray *lines, int count, const QByteArray *extra)
+{
+    QFile file(OperateLogPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    for (int i = 0; i < count; ++i)
+        file.write(lines[i] + "\r\n");
+    if (extra)
+        file.write(*extra + "\r\n");
+    return true;
+}
+
+void ClearSlots()
+{
+    for (auto &line : g_OperateLines)
+        line.clear();
+    g_nOperateLineCount = 0;
+}
+
+void EnsureOperateFile()
+{
+    QFile file(OperateLogPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        DebugLog(QStringLiteral("打开操作记录文件失败"), kWarning);
+}
+
+}  // namespace
+
+QByteArray LogTimeStamp(const QDateTime &when, bool plain)
+{
+    const QDate d = when.date();
+    const QTime t = when.time();
+    const QString text =
+        QString::asprintf(plain ? "%04d%02d%02d-%02dH%02dM%02dS%03dms" : "%04d%02d%02d-%02d时%02d分%02d秒%03d毫秒",
+                          d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec());
+    return vantor::ToGbk(text) + QByteArray("\xA1\xAA\xA1\xAA");
+}
+
+QByteArray LevelTag(int level)
+{
+    static const char *const tags[4] = {"NORMAL :", "WARNING:", "ERROR  :", "FATAL  :"};
+    return tags[(level >= 0 && level <= 3) ? level : 0];
+}
+
+QString OperateLogPath()
+{
+    if (g_szOperateFilePath.isEmpty())
+        g_szOperateFilePath = QDir(LogFolder()).filePath(QStringLiteral("Operate File.txt"));
+    return g_szOperateFilePath;
+}
+
+QString DebugLogPath()
+{
+    if (g_szDebugLogPath.isEmpty())
+        g_szDebugLogPath = QDir(LogFolder()).filePath(QStringLiteral("BlogFile.txt"));
+    return g_szDebugLogPath;
+}
+
+void DebugLog(const QString &text, int level)
+{
+    QFile file(DebugLogPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    file.write(LogTimeStamp(Now()) + LevelTag(level) + vantor::ToGbk(text) + "\r\n");
+}
+
+namespace operate_log {
+
+void Start()
+{
+    g_OperateLines[0] = Stamped(QStringLiteral("Welcome use Vantor 3.0"));
+    g_nOperateLineCount = 1;
+    OperateLogPath();
+    EnsureOperateFile();
+}
+
+bool Add(const QString &text)
+{
+    if (g_bSaveOperateFile == 0)
+        return true;
+    if (g_nOperateLineCount < kOperateSlots) {
+        g_OperateLines[g_nOperateLineCount++] = Stamped(text);
+        return true;
+    }
+    const QByteArray line = Stamped(text);
+    if (!AppendLines(g_OperateLines, kOperateSlots, &line)) {
+        DebugLog(QStringLiteral("打开操作记录文件失败"), kWarning);
+        return false;
+    }
+    ClearSlots();
+    return true;
+}
+
+int Toggle()
+{
+    g_bSaveOperateFile = g_bSaveOperateFile ? 0 : 8;
+    const QString offText = QStringLiteral("Not save Operate File");
+    if (g_bSaveOperateFile) {
+        if (g_nOperateLineCount == 0 && g_szOperateFilePath.isEmpty()) {
+            OperateLogPath();
+            EnsureOperateFile();
+        }
+        if (g_nOperateLineCount >= kOperateSlots) {
+            if (AppendLines(g_OperateLines, kOperateSlots, nullptr))
+                ClearSlots();
+            else
+                DebugLog(QStringLiteral("打开操作记录文件失败"), kWarning);
+        } else {
+            g_OperateLines[g_nOperateLineCount++] = Stamped(QStringLiteral("Select save Operate File"));
+        }
+        return g_bSaveOperateFile;
+    }
+
+    const bool full = g_nOperateLineCount >= kOperateSlots;
+    if (!full)
+        g_OperateLines[g_nOperateLineCount++] = Stamped(offText);
+    const QByteArray plainLine = Stamped(offText, true);
+    if (!AppendLines(g_OperateLines, g_nOperateLineCount, full ? &plainLine : nullptr)) {
+        DebugLog(QStringLiteral("打开操作记录文件失败"), kWarning);
+        return g_bSaveOperateFile;
+    }
+    ClearSlots();
+    return g_bSaveOperateFile;
+}
+
+bool FlushAtExit()
+{
+    if (g_nOperateLineCount == 0)
+        return true;
+    if (!AppendLines(g_OperateLines, g_nOperateLineCount, nullptr)) {
+        DebugLog(QStringLiteral("打开操作记录文件失败"), kWarning);
+        return false;
+    }
+    ClearSlots();
+    return true;
+}
+
+}  // namespace operate_log

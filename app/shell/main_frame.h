@@ -1,0 +1,136 @@
+// The one top-level window: menu, tool bar, status bar with its progress
+// bar, the two lamps, the splitter with both panes, the link settings and
+// the connection commands, and the refresh timer.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <ferrule.h>
+#include <map>
+
+class QLabel;
+class QProgressBar;
+class QToolBar;
+class QAction;
+class QMenu;
+class CRTSplitterWnd;
+class CLeftWnd;
+class CRightWnd;
+class CLinkLamps;
+
+namespace vantor {
+class LinkGate;
+class UiServices;
+enum class MsgIcon;
+}  // namespace vantor
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    CMainFrame();
+    ~CMainFrame() override;
+
+    bool Create();
+    void ShowAtStart();
+
+    // Shared with the panes and pages
+    void LogOperation(const QString &text);
+    void RunProgress(int mode, int step, int fifth);
+    void RefreshLinkLamp();
+    void ApplyRefreshRate(int code);
+    void StartRefreshTimer();
+    void StopRefreshTimer();
+
+    // Commands
+    void OnConnect();
+    void OnDisconnect();
+    void OnConnectSetting();
+    void OnTestConnection();
+    void OnRefreshTick();
+    void OnShowPanel();
+    void OnExit();
+    void OnToggleToolBar();
+    void OnToggleStatusBar();
+    void OnToggleLeftPane();
+    void OnRefreshRate(int code);
+    void OnCustomRate();
+    void OnFileDestination();
+    void OnOperateFile();
+    void OnDefaultSetting();
+    // A device-change notice, on the UI thread (copied header).
+    void OnDeviceChange(uint32_t event, const FerruleDeviceBroadcast &header);
+
+    void LoadSettings();
+    void SaveSettings();
+
+    QAction *action(int id) const;
+    QString paneText(int pane) const;
+    QMenu *topMenu(int index) const;
+    CLeftWnd *leftWnd() const { return m_wndLeft; }
+    CRightWnd *rightWnd() const { return m_wndRight; }
+    CRTSplitterWnd *splitter() const { return m_wndSplitter; }
+    QToolBar *toolBar() const { return m_wndToolBar; }
+    QProgressBar *progressBar() const { return m_wndProgress; }
+    QTimer &refreshTimer() { return m_timer; }
+    bool linkLampGreen() const;
+    bool bindLampGreen() const;
+    FerruleNotifyTarget *notifyTarget() { return &m_notify; }
+
+    // Link state
+    uint8_t m_bLinkKnown = 0;
+    uint8_t m_bUsbMode = 1;
+    uint8_t m_bPortMode = 0;
+    uint8_t m_bUsbPresent = 0;
+    int m_nLinkType = 1;
+    int m_nComIndex = 0;
+    int m_nBaudIndex = 3;
+    int m_nComPort = 1;
+    int m_nBaudRate = 9600;
+    QString m_strIpAddress;
+    int m_nIpPort = 8001;
+    int m_nLinkRadio = 0;
+    QString m_strProduct;
+    int m_cxScreen = 0;
+    int m_cyScreen = 0;
+    int m_nToolBarState = 0;
+    int m_nStatusBarState = 0;
+    int m_nLeftPaneState = 8;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void BuildMenu();
+    void BuildToolBar();
+    void BuildStatusBar();
+    void LocaliseMenu();
+    void EnterNotLinked();
+    void UpdateCommandStates();
+    void SetPane(int pane, const QString &text);
+    void PlaceProgress();
+    void Message(const QString &text, const QString &title, vantor::MsgIcon icon);
+    void MapSerialPorts();
+    bool ExitGuard();
+    vantor::LinkGate &link();
+    vantor::UiServices &ui();
+    static void DeviceChangeThunk(void *context, uint32_t event, const FerruleDeviceBroadcast *header);
+
+    CRTSplitterWnd *m_wndSplitter = nullptr;
+    CLeftWnd *m_wndLeft = nullptr;
+    CRightWnd *m_wndRight = nullptr;
+    QToolBar *m_wndToolBar = nullptr;
+    QLabel *m_pane[5] = {};
+    QProgressBar *m_wndProgress = nullptr;
+    CLinkLamps *m_lamps = nullptr;
+    std::map<int, QAction *> m_actions;
+    QMenu *m_menus[4] = {};
+    QMenu *m_rateMenu = nullptr;
+    QTimer m_timer;
+    bool m_tickMessageOpen = false;
+    bool m_closing = false;
+    FerruleNotifyTarget m_notify{};
+};
+
+CMainFrame *AfxGetMainFrame();

@@ -1,0 +1,205 @@
+#include "vantor_app.h"
+
+#include "../platform/ini_file.h"
+#include "dialogs.h"
+#include "globals.h"
+#include "logs.h"
+#include "main_frame.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QStandardPaths>
+
+namespace {
+
+CVantorApp *g_theApp = nullptr;
+
+const BrandInfo kBrands[] = {
+    {"Marlowe", "Marlowe", 179},
+    {"Tressel", "瑞索科技", 234},
+    {"Orvik", "欧维克", 236},
+};
+
+bool FolderWritable(const QString &dir)
+{
+    QFileInfo info(dir);
+    return info.isDir() && info.isWritable();
+}
+
+}  // namespace
+
+int MatchBrand(const QString &provide)
+{
+    for (int i = 0; i < 3; ++i)
+        if (provide.contains(QLatin1String(kBrands[i].name), Qt::CaseSensitive))
+            return i;
+    return -1;
+}
+
+const BrandInfo &BrandAt(int index) { return kBrands[index]; }
+
+int WelcomeBitmapId(const QString &provide)
+{
+    const int brand = MatchBrand(provide);
+    return brand < 0 ? 232 : kBrands[brand].bitmapId;
+}
+
+QString BrandStatusText(const QString &provide, const QString &language)
+{
+    const int b = MatchBrand(provide);
+    if (b == 0)
+        return QStringLiteral("Marlowe");
+    if (b > 0 && language.contains(QLatin1String("EN")))
+        return QString::fromLatin1(kBrands[b].name);
+    if (b > 0 && language.contains(QLatin1String("ZH")))
+        return QString::fromUtf8(kBrands[b].chineseName);
+    return {};
+}
+
+CVantorApp *AfxGetApp() { return g_theApp; }
+
+bool IsChineseUi()
+{
+    return g_theApp && g_theApp->m_strLanguage.contains(QLatin1String("ZH"));
+}
+
+bool NeedsLocalising()
+{
+    return g_theApp && !g_theApp->m_strLanguage.contains(QLatin1String("EN"));
+}
+
+CVantorApp::CVantorApp(const Options &options)
+    : m_ui(options.ui), m_programDir(options.programDir), m_lockPath(options.lockPath),
+      m_logDir(options.logDir)
+{
+    if (!m_ui) {
+        m_ownUi = std::make_unique<vantor::QtUiServices>();
+        m_ui = m_ownUi.get();
+    }
+    if (m_programDir.isEmpty())
+        m_programDir = QCoreApplication::applicationDirPath();
+    if (m_logDir.isEmpty()) {
+        m_logDir = m_programDir;
+        if (!FolderWritable(m_logDir)) {
+            m_logDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+            QDir().mkpath(m_logDir);
+        }
+    }
+    if (m_lockPath.isEmpty()) {
+        QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (runtime.isEmpty())
+            runtime = QDir::tempPath();
+        m_lockPath = QDir(runtime).filePath(QStringLiteral("Vantor.lock"));
+    }
+    m_link = std::make_unique<vantor::LinkGate>(*m_ui, options.gateMode);
+    g_theApp = this;
+}
+
+CMainFrame *CVantorApp::mainFrame() const { return static_cast<CMainFrame *>(m_frame.data()); }
+
+CVantorApp::~CVantorApp()
+{
+    delete m_frame.data();
+    if (g_theApp == this)
+        g_theApp = nullptr;
+}
+
+bool CVantorApp::AcquireInstance()
+{
+    m_lock = std::make_unique<QLockFile>(m_lockPath);
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0))
+        return true;
+    DebugLog(QStringLiteral("已有该软件的实例打开，不支持重复打开该软件。启动软件失败！"), kFatal);
+    m_lock.reset();
+    return false;
+}
+
+void CVantorApp::ReadStartupFile()
+{
+    const vantor::IniFile ini(QDir(m_programDir).filePath(QStringLiteral("set.ini")));
+    m_strProvide = ini.value(QStringLiteral("Set"), QStringLiteral("Provide"), QStringLiteral("Tressel"), 256);
+    m_strModel = ini.value(QStringLiteral("Set"), QStringLiteral("Model"), QStringLiteral("CA"), 256);
+    m_strLanguage = ini.value(QStringLiteral("Set"), QStringLiteral("Language"), QStringLiteral("EN"), 256);
+    const QString file = m_strLanguage.contains(QLatin1String("ZH")) ? QStringLiteral("zh.ini")
+                                                                      : QStringLiteral("en.ini");
+    g_strLanguageFile = QDir(m_programDir).filePath(QStringLiteral("language/") + file);
+}
+
+CMainFrame *CVantorApp::CreateMainFrame()
+{
+    auto *frame = new CMainFrame();
+    if (!frame->Create()) {
+        delete frame;
+        return nullptr;
+    }
+    m_frame = frame;
+    return frame;
+}
+
+CVantorApp::Start CVantorApp::InitInstance()
+{
+    if (!AcquireInstance())
+        return Start::SecondInstance;
+    ReadStartupFile();
+    CMainFrame *frame = CreateMainFrame();
+    if (!frame)
+        return Start::Failed;
+    frame->ShowAtStart();
+    return Start::Ok;
+}
+
+void CVantorApp::OnAppAbout()
+{
+    CAboutDlg dialog(mainFrame());
+    ui().runDialog(&dialog);
+}
+
+// ---- language file ----------------------------------------------------------
+
+namespace {
+
+const vantor::IniFile &LanguageFile()
+{
+    // set once at start-up; re-read only when the path changes (tests).
+    static QString loadedPath;
+    static std::unique_ptr<vantor::IniFile> file;
+    if (!file || loadedPath != g_strLanguageFile) {
+        loadedPath = g_strLanguageFile;
+        file = std::make_unique<vantor::IniFile>(g_strLanguageFile);
+    }
+    return *file;
+}
+
+}  // namespace
+
+void LocaliseDialog(QWidget *dialog, int dialogId)
+{
+    const vantor::IniFile &ini = LanguageFile();
+    const QString title = ini.value(QStringLiteral("String"), QStringLiteral("IDD%1_Title").arg(dialogId), QString(), 1000);
+    if (!title.isEmpty())
+        dialog->setWindowTitle(title);
+    // Every control of the dialog carries its number; pages nest their
+    // controls in group boxes, so look at all descendants.
+    for (QWidget *child : dialog->findChildren<QWidget *>()) {
+        bool ok = false;
+        const int id = child->property("ctrlId").toInt(&ok);
+        if (!ok)
+            continue;
+        const QString text = ini.value(QStringLiteral("String"), QStringLiteral("IDD%1_%2").arg(dialogId).arg(id), QString(), 1000);
+        if (text.isEmpty())
+            continue;
+        if (child->metaObject()->indexOfProperty("title") >= 0 && child->inherits("QGroupBox"))
+            child->setProperty("title", text);
+        else if (child->metaObject()->indexOfProperty("text") >= 0)
+            child->setProperty("text", text);
+    }
+}
+
+QString LoadUiString(const QString &key)
+{
+    QString text = LanguageFile().value(QStringLiteral("String"), key, QStringLiteral("Not found"), 1000);
+    return text.replace(QLatin1String("\\n"), QLatin1String("\n"));
+}

@@ -1,0 +1,95 @@
+// The application object: start-up configuration, language, brand and the
+// services every window reaches through it.
+#pragma once
+
+#include "../platform/link_gate.h"
+#include "../platform/ui_services.h"
+
+#include <QLockFile>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class QWidget;
+class CMainFrame;
+
+struct BrandInfo {
+    const char *name;
+    const char *chineseName;  // UTF-8
+    int bitmapId;
+};
+
+// Index into the brand table of the first brand contained in provide, or -1.
+int MatchBrand(const QString &provide);
+const BrandInfo &BrandAt(int index);
+int WelcomeBitmapId(const QString &provide);
+// The brand as status pane 3 shows it at start-up.
+QString BrandStatusText(const QString &provide, const QString &language);
+
+class CVantorApp {
+public:
+    struct Options {
+        vantor::UiServices *ui = nullptr;
+        vantor::LinkGate::Mode gateMode = vantor::LinkGate::Mode::Threaded;
+        QString programDir;  // holds set.ini and language/
+        QString lockPath;    // empty: the user's runtime folder
+        QString logDir;      // empty: beside the program when writable
+    };
+
+    explicit CVantorApp(const Options &options);
+    ~CVantorApp();
+
+    enum class Start { Ok, SecondInstance, Failed };
+    // The whole start-up: single instance, set.ini, language, main frame.
+    Start InitInstance();
+
+    // The steps of InitInstance, for tests.
+    bool AcquireInstance();
+    void ReadStartupFile();
+    CMainFrame *CreateMainFrame();
+
+    void OnAppAbout();
+
+    QString m_strProvide;
+    QString m_strModel;
+    QString m_strLanguage;
+
+    vantor::UiServices &ui() { return *m_ui; }
+    vantor::LinkGate &link() { return *m_link; }
+    CMainFrame *mainFrame() const;
+    const QString &programDir() const { return m_programDir; }
+    const QString &logDir() const { return m_logDir; }
+
+private:
+    vantor::UiServices *m_ui;
+    std::unique_ptr<vantor::QtUiServices> m_ownUi;
+    std::unique_ptr<vantor::LinkGate> m_link;
+    QString m_programDir;
+    QString m_lockPath;
+    QString m_logDir;
+    std::unique_ptr<QLockFile> m_lock;
+    QPointer<QObject> m_frame;  // the frame may be deleted by Qt first
+};
+
+CVantorApp *AfxGetApp();
+
+// Messages in Chinese when the language contains "ZH".
+bool IsChineseUi();
+inline QString Tr(const char *english, const char *chinese)
+{
+    return IsChineseUi() ? QString::fromUtf8(chinese) : QString::fromUtf8(english);
+}
+// Dialogs and menus are localised unless the language contains "EN".
+bool NeedsLocalising();
+
+void LocaliseDialog(QWidget *dialog, int dialogId);
+QString LoadUiString(const QString &key);
+
+// Tags a widget with its control number.
+template <class W>
+W *Ctrl(W *widget, int id)
+{
+    widget->setProperty("ctrlId", id);
+    widget->setObjectName(QStringLiteral("id%1").arg(id));
+    return widget;
+}

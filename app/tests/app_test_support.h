@@ -1,0 +1,42 @@
+// A throw-away program folder, a recording desktop and a synchronous link
+// gate for the shell's tests.
+#pragma once
+
+#include "platform/ui_services.h"
+#include "shell/globals.h"
+#include "shell/main_frame.h"
+#include "shell/vantor_app.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+#include <vector>
+
+namespace apptest {
+
+// Protocol waits are recorded, never spent.
+std::vector<unsigned> &LinkSleeps();
+void InstallLinkSleepRecorder();
+
+// Fresh per-user settings for every test.
+void ClearUserSettings();
+void WriteUserSettings(const QString &interval, int operateCheck, const QString &initPath, bool withInterval = true);
+
+struct AppEnv {
+    explicit AppEnv(const QString &setIni = QString(), bool withLanguageFiles = true);
+    ~AppEnv();
+
+    CMainFrame *CreateFrame();
+    QString path(const QString &name) const;
+    QByteArray readFile(const QString &name) const;
+    void writeFile(const QString &name, const QByteArray &bytes) const;
+    QStringList messageTexts() const;
+
+    QTemporaryDir dir;
+    vantor::RecordingUiServices ui;
+    std::unique_ptr<CVantorApp> app;
+    CMainFrame *frame = nullptr;
+};
+
+}  // namespace apptest

@@ -1,0 +1,320 @@
+// The shell against the virtual instrument, in-process: connecting over the
+// virtual USB socket and the network, the settings block both ways, and the
+// instrument vanishing while the refresh timer runs.
+#include "app_test_support.h"
+#include "platform/gbk.h"
+#include "shell/base_operation.h"
+#include "shell/dialogs.h"
+#include "shell/panes.h"
+#include "views/view_pages.h"
+
+#include <vsim/instrument.h>
+#include <vsim/server.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+#include <memory>
+
+using namespace apptest;
+
+class TestInstrument : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void usbInstrumentPresentAtStartConnectsAtOnce();
+    void productFamilyDecidesChannels34_data();
+    void productFamilyDecidesChannels34();
+    void uploadSaveOpenDownloadRoundTrip();
+    void failedUploadKeepsTheBlock();
+    void unplugWhileTheTimerRuns();
+    void networkLinkConnectsAndTests();
+    void threadedGateConnects();
+
+private:
+    void StartUsb(int productCode = 70);
+    void ConnectOrFail(CMainFrame *frame);
+    QTemporaryDir m_socketDir;
+    QString m_socketPath;
+    std::unique_ptr<vsim::Instrument> m_instrument;
+    std::unique_ptr<vsim::Server> m_server;
+};
+
+void TestInstrument::initTestCase()
+{
+    QVERIFY(m_socketDir.isValid());
+    m_socketPath = m_socketDir.filePath("usb.sock");
+    // Ferrule picks its backend once per process.
+    qputenv("FERRULE_SIM_SOCKET", m_socketPath.toLocal8Bit());
+    InstallLinkSleepRecorder();
+}
+
+void TestInstrument::init()
+{
+    ClearUserSettings();
+    LinkSleeps().clear();
+}
+
+void TestInstrument::cleanup()
+{
+    m_server.reset();
+    m_instrument.reset();
+}
+
+void TestInstrument::StartUsb(int productCode)
+{
+    m_instrument = std::make_unique<vsim::Instrument>(productCode);
+    m_server = std::make_unique<vsim::Server>(*m_instrument);
+    m_server->startUsb(m_socketPath.toStdString());
+}
+
+void TestInstrument::ConnectOrFail(CMainFrame *frame)
+{
+    frame->OnConnect();
+    QVERIFY2(g_bDsoBound, "the virtual instrument did not bind");
+}
+
+void TestInstrument::usbInstrumentPresentAtStartConnectsAtOnce()
+{
+    StartUsb();
+    QVERIFY(m_server->usbAvailable());
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    // The probe found it: known and present, the link lamp green.
+    QCOMPARE(env.frame->m_bLinkKnown, uint8_t(1));
+    QCOMPARE(env.frame->m_bUsbPresent, uint8_t(1));
+    QVERIFY(env.frame->linkLampGreen());
+    QVERIFY(env.frame->paneText(3) != QString("The link is incorrect!"));
+
+    env.ui.sleeps.clear();
+    env.frame->action(32810)->trigger();
+    QVERIFY(env.ui.messages.empty());
+    QCOMPARE(g_bDsoBound, uint8_t(1));
+    QVERIFY(env.frame->bindLampGreen());
+    QCOMPARE(env.frame->m_strProduct, QString::fromStdString(m_instrument->productName()));
+    QCOMPARE(g_ProductType, uint8_t(m_instrument->family()));
+    QCOMPARE(g_ProductTable[10], uint8_t(70));
+    const std::vector<unsigned> paced = {300, 300, 500};
+    QVERIFY(std::search(env.ui.sleeps.begin(), env.ui.sleeps.end(), paced.begin(), paced.end()) != env.ui.sleeps.end());
+    QVERIFY(!LinkSleeps().empty());  // the protocol waits went through the seam
+    QVERIFY(!env.frame->action(32810)->isEnabled());
+    QVERIFY(env.frame->action(32811)->isEnabled());
+    QVERIFY(!env.frame->action(32813)->isEnabled());
+    QVERIFY(env.frame->leftWnd()->page()->button(1068)->isEnabled());
+    QVERIFY(!env.frame->leftWnd()->page()->button(1071)->isEnabled());  // nothing held yet
+    QCOMPARE(env.frame->progressBar()->value(), 0);
+    QCOMPARE(env.ui.waitCursorDepth, 0);
+
+    // Closing is refused while bound.
+    QVERIFY(!env.frame->close());
+    env.ui.clear();
+    env.frame->action(32811)->trigger();
+    QVERIFY(env.ui.messages.empty());
+    QCOMPARE(g_bDsoBound, uint8_t(0));
+    QCOMPARE(env.frame->paneText(0), QString("UnLink"));
+    QVERIFY(!env.frame->leftWnd()->page()->button(1068)->isEnabled());
+    QVERIFY(env.frame->rightWnd()->graphPage()->button(1108)->isEnabled());
+    QVERIFY(!env.frame->rightWnd()->graphPage()->button(1110)->isEnabled());
+    QVERIFY(env.frame->close());
+}
+
+void TestInstrument::productFamilyDecidesChannels34_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("visible");
+    QTest::newRow("family 3") << 70 << true;
+    QTest::newRow("family 0") << 10 << false;
+    QTest::newRow("family 1") << 58 << false;
+    QTest::newRow("family 4") << 78 << false;
+}
+
+void TestInstrument::productFamilyDecidesChannels34()
+{
+    QFETCH(int, code);
+    QFETCH(bool, visible);
+    StartUsb(code);
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    CViewWaveGraphDlg *graph = env.frame->rightWnd()->graphPage();
+    graph->ShowChannel34(!visible);
+    ConnectOrFail(env.frame);
+    QCOMPARE(g_ProductType, uint8_t(m_instrument->family()));
+    QCOMPARE(graph->check(1151)->isVisibleTo(graph), visible);
+    QCOMPARE(graph->check(1152)->isVisibleTo(graph), visible);
+    env.frame->OnDisconnect();
+}
+
+void TestInstrument::uploadSaveOpenDownloadRoundTrip()
+{
+    StartUsb();
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    ConnectOrFail(env.frame);
+    CBaseOperation *page = env.frame->leftWnd()->page();
+    g_szInitPath = env.dir.path();
+    env.ui.clock = QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9, 500));
+    env.ui.advanceClockOnSleep = false;
+
+    page->button(1068)->click();  // Upload
+    const std::vector<uint8_t> original = m_instrument->encodeSettings();
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(g_SettingData), 2500),
+             QByteArray(reinterpret_cast<const char *>(original.data()), 2500));
+    QCOMPARE(page->m_strCurrentFile, QString("20260305-140709"));
+    QCOMPARE(g_bSettingHeld, uint8_t(1));
+    for (int id : {1071, 1075, 1076})
+        QVERIFY(page->button(id)->isEnabled());
+
+    page->button(1075)->click();  // Save
+    const QByteArray saved = env.readFile("20260305-140709.ssf");
+    QCOMPARE(saved.size(), 2500);
+    QCOMPARE(saved, QByteArray(reinterpret_cast<const char *>(original.data()), 2500));
+
+    // Change the instrument, then send the saved file back.
+    vsim::State changed = m_instrument->state();
+    changed.timeIndex = (changed.timeIndex + 5) % vsim::kTimeSteps;
+    changed.channels[1].on = !changed.channels[1].on;
+    m_instrument->setState(changed);
+    QVERIFY(m_instrument->encodeSettings() != original);
+
+    env.ui.fileAnswers = {env.path("20260305-140709.ssf")};
+    page->button(1074)->click();  // Open
+    QVERIFY(page->button(1071)->isEnabled());  // bound at that moment
+    QVERIFY(!page->button(1075)->isEnabled());
+    env.ui.sleeps.clear();
+    page->button(1071)->click();  // Download
+    QCOMPARE(env.ui.sleeps.front(), 80u);
+    QCOMPARE(m_instrument->encodeSettings(), original);
+    QCOMPARE(env.frame->progressBar()->value(), 0);
+    env.frame->OnDisconnect();
+}
+
+void TestInstrument::failedUploadKeepsTheBlock()
+{
+    StartUsb();
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    ConnectOrFail(env.frame);
+    std::memset(g_SettingData, 0x42, sizeof g_SettingData);
+    m_instrument->inject({vsim::Fault::Refuse, vsim::CmdRead, 1, -1});
+    CBaseOperation *page = env.frame->leftWnd()->page();
+    page->OnUpload();
+    m_instrument->clearFaults();
+    QCOMPARE(env.messageTexts(), QStringList{QStringLiteral("Try to up load a Setting file from device failed！")});
+    QCOMPARE(env.ui.messages[0].icon, vantor::MsgIcon::Information);
+    for (int i = 0; i < 2500; ++i)
+        QCOMPARE(g_SettingData[i], uint8_t(0x42));
+    QVERIFY(!page->button(1071)->isEnabled());
+    QVERIFY(!page->button(1075)->isEnabled());
+    QCOMPARE(g_bDsoBound, uint8_t(1));  // the binding stays
+    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("WARNING:从设备下载设备配置数据失败")));
+    env.frame->OnDisconnect();
+}
+
+void TestInstrument::unplugWhileTheTimerRuns()
+{
+    StartUsb();
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    ConnectOrFail(env.frame);
+    env.frame->rightWnd()->graphPage()->button(1108)->click();  // Auto
+    QVERIFY(env.frame->refreshTimer().isActive());
+    QCOMPARE(g_bAutoRefresh, uint8_t(1));
+    env.frame->OnRefreshTick();
+    QCOMPARE(env.frame->rightWnd()->graphPage()->refreshCount(), 1);
+    QVERIFY(env.ui.messages.empty());
+
+    m_server->unplugUsb();
+    QTRY_COMPARE_WITH_TIMEOUT(env.frame->m_bUsbPresent, uint8_t(0), 10000);
+    QCOMPARE(env.frame->m_bLinkKnown, uint8_t(0));
+    QCOMPARE(g_bDsoBound, uint8_t(0));
+    QVERIFY(env.frame->refreshTimer().isActive());  // left running
+    QVERIFY(!env.frame->linkLampGreen());
+    env.frame->OnRefreshTick();
+    env.frame->OnRefreshTick();
+    QCOMPARE(env.messageTexts(), (QStringList{"The software is not link with device!", "The software is not link with device!"}));
+    QCOMPARE(env.frame->rightWnd()->graphPage()->refreshCount(), 1);
+
+    // Connect now needs a known link.
+    env.ui.clear();
+    env.frame->OnConnect();
+    QCOMPARE(env.messageTexts(), QStringList{"The link is incorrect!"});
+
+    m_server->replugUsb();
+    QTRY_COMPARE_WITH_TIMEOUT(env.frame->m_bUsbPresent, uint8_t(1), 10000);
+    QCOMPARE(env.frame->m_bLinkKnown, uint8_t(1));
+    QCOMPARE(env.frame->paneText(3), QString("There is a device changing !"));
+    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("NORMAL :当前应用程序检测到USB设备的拔插动作")));
+    env.frame->StopRefreshTimer();
+    ConnectOrFail(env.frame);
+    env.frame->OnDisconnect();
+}
+
+void TestInstrument::networkLinkConnectsAndTests()
+{
+    m_instrument = std::make_unique<vsim::Instrument>(70);
+    m_server = std::make_unique<vsim::Server>(*m_instrument);
+    const uint16_t port = m_server->startTcp("127.0.0.1", 0);
+    QVERIFY(port != 0);
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    env.ui.dialogHandlers.push_back([port](QDialog *d) {
+        auto *dlg = static_cast<CRS232Dlg *>(d);
+        dlg->radio(2)->click();
+        dlg->findChild<QLineEdit *>("id1168")->setText("127.0.0.1");
+        dlg->findChild<QLineEdit *>("id1130")->setText(QString::number(port));
+        dlg->OnOK();
+        return d->result();
+    });
+    env.frame->action(32847)->trigger();
+    QCOMPARE(env.frame->paneText(3), QString("The link is net!"));
+    env.frame->action(32834)->trigger();
+    QCOMPARE(env.messageTexts(), QStringList{"Connection Successful!"});
+    env.ui.clear();
+    ConnectOrFail(env.frame);
+    QVERIFY(env.ui.messages.empty());
+    QVERIFY(env.frame->bindLampGreen());
+    QVERIFY(env.frame->linkLampGreen());
+    env.frame->OnDisconnect();
+    QCOMPARE(g_bDsoBound, uint8_t(0));
+
+    // Nobody listening: the initialisation failure is reported and the bind
+    // is still tried.
+    m_server->stop();
+    env.ui.clear();
+    env.frame->OnConnect();
+    QCOMPARE(env.messageTexts(), (QStringList{"The Init Net is incorrect!", "Link failed!"}));
+    QCOMPARE(env.ui.messages[0].title, QString("Vantor"));
+}
+
+void TestInstrument::threadedGateConnects()
+{
+    StartUsb();
+    ResetAllGlobals();
+    QTemporaryDir dir;
+    vantor::RecordingUiServices ui;
+    CVantorApp::Options options;
+    options.ui = &ui;
+    options.gateMode = vantor::LinkGate::Mode::Threaded;
+    options.programDir = dir.path();
+    options.logDir = dir.path();
+    options.lockPath = dir.filePath("Vantor.lock");
+    CVantorApp app(options);
+    app.ReadStartupFile();
+    CMainFrame *frame = app.CreateMainFrame();
+    QVERIFY(frame);
+    frame->OnConnect();
+    QCOMPARE(g_bDsoBound, uint8_t(1));
+    QVERIFY(ui.waitCursorBegins > 0);
+    QCOMPARE(ui.waitCursorDepth, 0);
+    frame->OnDisconnect();
+    QCOMPARE(g_bDsoBound, uint8_t(0));
+}
+
+QTEST_MAIN(TestInstrument)
+#include "tst_instrument.moc"

@@ -1,0 +1,339 @@
+// Start-up: set.ini and its defaults, the language rule, brands, the
+// per-user settings, localisation, the About box and the single instance.
+#include "app_test_support.h"
+#include "platform/gbk.h"
+#include "platform/ini_file.h"
+#include "shell/base_operation.h"
+#include "shell/dialogs.h"
+#include "shell/logs.h"
+#include "shell/panes.h"
+#include "views/view_pages.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLockFile>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace apptest;
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { qputenv("FERRULE_SIM_SOCKET", "/nonexistent/vantor-test.sock"); }
+    void init() { ClearUserSettings(); }
+    void defaultsWithoutSetIni();
+    void languageStringsPickMessagesAndFiles_data();
+    void languageStringsPickMessagesAndFiles();
+    void brandTable_data();
+    void brandTable();
+    void chineseStartLocalisesMenusAndPanes();
+    void missingMenuKeyShowsNotFound();
+    void localiseDialogSetsTitleAndControls();
+    void languageFilesCoverEveryControl();
+    void aboutBoxShowsTheBrand();
+    void registryDefaultsWhenKeyMissing();
+    void registryRoundTrip();
+    void registryIntervalCodes_data();
+    void registryIntervalCodes();
+    void secondInstanceLogsFatalAndStops();
+};
+
+void TestStartup::defaultsWithoutSetIni()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    QCOMPARE(env.app->m_strProvide, QString("Tressel"));
+    QCOMPARE(env.app->m_strModel, QString("CA"));
+    QCOMPARE(env.app->m_strLanguage, QString("EN"));
+    QVERIFY(!IsChineseUi());
+    QVERIFY(!NeedsLocalising());
+    QVERIFY(g_strLanguageFile.endsWith("/language/en.ini"));
+    QCOMPARE(env.frame->rightWnd()->welcome()->bitmapId(), 234);
+    QCOMPARE(env.frame->paneText(0), QString("Welcome use Vantor 3.0"));
+    QCOMPARE(env.frame->paneText(1), QString("Ready..."));
+    QCOMPARE(env.frame->paneText(3), QString("The link is incorrect!"));
+    QCOMPARE(env.frame->paneText(4), QString("2026-03-05"));  // the recording clock's day
+    QCOMPARE(env.frame->action(32810)->text(), QString("Connect\tCtrl+B"));
+    QCOMPARE(env.frame->action(32810)->iconText(), QString("Connect"));
+    QCOMPARE(env.frame->action(32811)->iconText(), QString("Disc"));
+    QVERIFY(env.frame->action(32814)->isChecked());
+    QVERIFY(env.frame->action(32815)->isChecked());
+    QVERIFY(env.frame->action(32816)->isChecked());
+    QCOMPARE(env.frame->splitter()->firstSize(), 175);
+    QCOMPARE(env.frame->m_nToolBarState, 0);
+    QCOMPARE(g_nWavePointsCH3, 200);
+    QCOMPARE(g_szVoltsDivCH2, QString("0 V"));
+    QCOMPARE(g_ProductTable[11], uint8_t(0xFF));
+    // The tool-bar buttons share the size of the largest.
+    QToolBar *bar = env.frame->toolBar();
+    const QSize first = bar->widgetForAction(env.frame->action(32810))->size();
+    QCOMPARE(bar->widgetForAction(env.frame->action(32828))->size(), first);
+}
+
+void TestStartup::languageStringsPickMessagesAndFiles_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<bool>("chinese");
+    QTest::addColumn<bool>("localised");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("EN") << "EN" << false << false << "en.ini";
+    QTest::newRow("ZH") << "ZH" << true << true << "zh.ini";
+    QTest::newRow("ZH-CN") << "ZH-CN" << true << true << "zh.ini";
+    QTest::newRow("FR") << "FR" << false << true << "en.ini";
+    QTest::newRow("lower zh") << "zh" << false << true << "en.ini";
+}
+
+void TestStartup::languageStringsPickMessagesAndFiles()
+{
+    QFETCH(QString, language);
+    QFETCH(bool, chinese);
+    QFETCH(bool, localised);
+    QFETCH(QString, file);
+    AppEnv env("[Set]\nLanguage=" + language + "\n");
+    env.app->ReadStartupFile();
+    QCOMPARE(IsChineseUi(), chinese);
+    QCOMPARE(NeedsLocalising(), localised);
+    QCOMPARE(g_strLanguageFile, env.path("language/" + file));
+    QCOMPARE(Tr("Error", "错误"), chinese ? QStringLiteral("错误") : QStringLiteral("Error"));
+}
+
+void TestStartup::brandTable_data()
+{
+    QTest::addColumn<QString>("provide");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<int>("bitmap");
+    QTest::addColumn<QString>("pane");
+    QTest::addColumn<QString>("about");
+    QTest::newRow("Marlowe zh") << "Marlowe" << "ZH" << 179 << "Marlowe" << "Marlowe";
+    QTest::newRow("Tressel en") << "Tressel" << "EN" << 234 << "Tressel" << "Tressel";
+    QTest::newRow("Tressel zh") << "Tressel" << "ZH" << 234 << QStringLiteral("瑞索科技") << "Tressel";
+    QTest::newRow("Orvik fr") << "Orvik" << "FR" << 236 << "" << "Orvik";
+    QTest::newRow("embedded") << "xOrvikY" << "EN" << 236 << "Orvik" << "Orvik";
+    QTest::newRow("lower case") << "tressel" << "EN" << 232 << "" << "";
+    QTest::newRow("first in order") << "OrvikMarlowe" << "EN" << 179 << "Marlowe" << "Marlowe";
+}
+
+void TestStartup::brandTable()
+{
+    QFETCH(QString, provide);
+    QFETCH(QString, language);
+    QFETCH(int, bitmap);
+    QFETCH(QString, pane);
+    QFETCH(QString, about);
+    AppEnv env("[Set]\nProvide=" + provide + "\nLanguage=" + language + "\n");
+    QVERIFY(env.CreateFrame());
+    QCOMPARE(env.frame->rightWnd()->welcome()->bitmapId(), bitmap);
+    QCOMPARE(BrandStatusText(provide, language), pane);
+    CAboutDlg dialog(env.frame);
+    QString shown;
+    env.ui.dialogHandlers.push_back([&](QDialog *d) {
+        shown = static_cast<CAboutDlg *>(d)->brandText();
+        return int(QDialog::Accepted);
+    });
+    env.ui.runDialog(&dialog);
+    QCOMPARE(shown, about);
+}
+
+void TestStartup::chineseStartLocalisesMenusAndPanes()
+{
+    AppEnv env("[Set]\nLanguage=ZH\n");
+    QVERIFY(env.CreateFrame());
+    QCOMPARE(env.frame->topMenu(0)->title(), QStringLiteral("面板"));
+    QCOMPARE(env.frame->topMenu(3)->title(), QStringLiteral("帮助"));
+    QCOMPARE(env.frame->action(32810)->text(), QStringLiteral("连接\tCtrl+B"));
+    QCOMPARE(env.frame->action(32817)->text(), QString("0.5 s"));  // rate items keep their texts
+    QCOMPARE(env.frame->action(32810)->iconText(), QStringLiteral("连接"));
+    QCOMPARE(env.frame->action(32816)->iconText(), QStringLiteral("切换"));
+    QCOMPARE(env.frame->paneText(0), QStringLiteral("欢迎使用 Vantor 3.0"));
+    QCOMPARE(env.frame->paneText(1), QStringLiteral("就绪..."));
+    QCOMPARE(env.frame->paneText(3), QStringLiteral("未连接!"));
+    auto *upload = env.frame->leftWnd()->page()->button(1068);
+    QCOMPARE(upload->text(), QStringLiteral("上传"));
+    auto *group = env.frame->leftWnd()->page()->findChild<QGroupBox *>("id1182");
+    QCOMPARE(group->title(), QStringLiteral("设备配置操作"));
+    QCOMPARE(env.frame->rightWnd()->graphPage()->button(1108)->text(), QStringLiteral("自动"));
+}
+
+void TestStartup::missingMenuKeyShowsNotFound()
+{
+    AppEnv env("[Set]\nLanguage=FR\n", false);
+    QDir().mkpath(env.path("language"));
+    env.writeFile("language/en.ini", "[String]\nIDS_MENU_PANEL=Panel\\nTwo\nIDS_MENU_BIND_USB=Go\n");
+    QVERIFY(env.CreateFrame());
+    QCOMPARE(env.frame->topMenu(0)->title(), QString("Panel\nTwo"));
+    QCOMPARE(env.frame->action(32810)->text(), QString("Go"));
+    QCOMPARE(env.frame->topMenu(3)->title(), QString("Not found"));
+    QCOMPARE(env.frame->action(32828)->text(), QString("Not found"));
+    QCOMPARE(LoadUiString("IDS_NOTHING"), QString("Not found"));
+    // Dialog texts without keys stay as built.
+    QCOMPARE(env.frame->leftWnd()->page()->button(1068)->text(), QString("Upload"));
+}
+
+void TestStartup::localiseDialogSetsTitleAndControls()
+{
+    AppEnv env("[Set]\nLanguage=FR\n", false);
+    QDir().mkpath(env.path("language"));
+    env.writeFile("language/en.ini", "[String]\nIDD182_Title=Tempo\nIDD182_1193=Type it\nIDD182_1=Fine\n");
+    env.app->ReadStartupFile();
+    CSetCustomTimeDlg dialog(nullptr);
+    dialog.initDialog();
+    QCOMPARE(dialog.windowTitle(), QString("Tempo"));
+    QCOMPARE(dialog.findChild<QLabel *>("id1193")->text(), QString("Type it"));
+    QCOMPARE(dialog.findChild<QPushButton *>("id1")->text(), QString("Fine"));
+    QCOMPARE(dialog.findChild<QPushButton *>("id2")->text(), QString("Cancel"));
+}
+
+void TestStartup::languageFilesCoverEveryControl()
+{
+    // Every labelled control of every shell window has a text in both files,
+    // and the Chinese text is a translation.
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    vantor::IniFile en(QStringLiteral(VANTOR_LANGUAGE_SOURCE_DIR "/en.ini"));
+    vantor::IniFile zh(QStringLiteral(VANTOR_LANGUAGE_SOURCE_DIR "/zh.ini"));
+    std::vector<std::pair<QWidget *, int>> windows = {
+        {env.frame->leftWnd()->page(), 156},     {env.frame->rightWnd()->graphPage(), 173},
+        {env.frame->rightWnd()->bitmapPage(), 158}, {env.frame->rightWnd()->dataPage(), 147},
+        {env.frame->rightWnd()->measurePage(), 159}};
+    CRS232Dlg rs(nullptr);
+    CSetCustomTimeDlg custom(nullptr);
+    CAlterFilePathDlg path(nullptr);
+    CAlterLableNameDlg title(nullptr);
+    CSelectChanDlg chan(nullptr);
+    CAboutDlg about(nullptr);
+    for (CVantorDialog *d : std::initializer_list<CVantorDialog *>{&rs, &custom, &path, &title, &chan, &about})
+        windows.push_back({d, d->dialogId()});
+    int checked = 0;
+    for (auto [window, id] : windows) {
+        for (QWidget *child : window->findChildren<QWidget *>()) {
+            bool ok = false;
+            const int ctrl = child->property("ctrlId").toInt(&ok);
+            if (!ok || !(child->inherits("QAbstractButton") || child->inherits("QGroupBox") || child->inherits("QLabel")))
+                continue;
+            if (child->inherits("QLabel") && static_cast<QLabel *>(child)->text().isEmpty())
+                continue;
+            const QString key = QStringLiteral("IDD%1_%2").arg(id).arg(ctrl);
+            QVERIFY2(!en.value("String", key, "", 1000).isEmpty(), qPrintable(key));
+            QVERIFY2(!zh.value("String", key, "", 1000).isEmpty(), qPrintable(key));
+            ++checked;
+        }
+        const QString titleKey = QStringLiteral("IDD%1_Title").arg(id);
+        QVERIFY2(!zh.value("String", titleKey, "", 1000).isEmpty(), qPrintable(titleKey));
+    }
+    QVERIFY(checked > 80);
+    for (const char *key : {"IDS_MENU_PANEL", "IDS_MENU_SETTTING", "IDS_MENU_SETTIME", "IDS_MENU_HELP",
+                            "IDS_MENU_TEST_USB_LINK", "IDS_MENU_SET_OPENFILE_DLG_ORI_PATH"}) {
+        QVERIFY2(!en.value("String", key, "", 1000).isEmpty(), key);
+        QVERIFY2(zh.value("String", key, "", 1000) != en.value("String", key, "", 1000), key);
+    }
+    QCOMPARE(zh.value("String", "IDD156_1068", "", 1000), QStringLiteral("上传"));
+}
+
+void TestStartup::aboutBoxShowsTheBrand()
+{
+    AppEnv env("[Set]\nProvide=Orvik\nLanguage=ZH\n");
+    QVERIFY(env.CreateFrame());
+    QString brand, title;
+    env.ui.dialogHandlers.push_back([&](QDialog *d) {
+        brand = static_cast<CAboutDlg *>(d)->brandText();
+        title = d->windowTitle();
+        return int(QDialog::Accepted);
+    });
+    env.frame->action(32828)->trigger();
+    QCOMPARE(brand, QString("Orvik"));
+    QCOMPARE(title, QStringLiteral("关于 Vantor"));
+}
+
+void TestStartup::registryDefaultsWhenKeyMissing()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    QCOMPARE(g_nRefreshInterval, 2000);
+    QVERIFY(env.frame->action(32819)->isChecked());
+    QCOMPARE(g_bSaveOperateFile, uint8_t(0));
+    QVERIFY(!env.frame->action(32825)->isChecked());
+    QCOMPARE(g_szInitPath, env.dir.path());
+    const QString log = vantor::FromGbk(env.readFile("BlogFile.txt"));
+    QVERIFY(log.contains(QStringLiteral("NORMAL :打开注册表读取软件配置参数失败\r\n")));
+}
+
+void TestStartup::registryRoundTrip()
+{
+    WriteUserSettings("3000", 8, "/srv/scope");
+    {
+        AppEnv env;
+        QVERIFY(env.CreateFrame());
+        QCOMPARE(g_nRefreshInterval, 3000);
+        QVERIFY(env.frame->action(32820)->isChecked());
+        QCOMPARE(g_bSaveOperateFile, uint8_t(8));
+        QVERIFY(env.frame->action(32825)->isChecked());
+        QCOMPARE(g_szInitPath, QString("/srv/scope"));
+        QCOMPARE(g_nOperateLineCount, 1);  // the welcome line
+        env.frame->action(32818)->trigger();  // 1 s
+        g_szInitPath = "/home/me/data";
+        env.frame->action(32825)->trigger();  // off
+    }  // the frame saves on destruction
+    QSettings settings("Marlowe Vantor Application", "Vantor");
+    settings.beginGroup("Settings");
+    QCOMPARE(settings.value("Interval time").toString(), QString("1000"));
+    QCOMPARE(settings.value("Operate File check").toInt(), 0);
+    QCOMPARE(settings.value("FileInit Path").toString(), QString("/home/me/data"));
+    settings.endGroup();
+    AppEnv again;
+    QVERIFY(again.CreateFrame());
+    QCOMPARE(g_nRefreshInterval, 1000);
+    QCOMPARE(g_szInitPath, QString("/home/me/data"));
+}
+
+void TestStartup::registryIntervalCodes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<int>("item");
+    QTest::newRow("750 custom") << "750" << 750 << 32823;
+    QTest::newRow("2000") << "2000" << 2000 << 32819;
+    QTest::newRow("500") << "500" << 500 << 32817;
+    QTest::newRow("10000") << "10000" << 10000 << 32822;
+    QTest::newRow("4000 custom") << "4000" << 4000 << 32823;
+    QTest::newRow("number then text") << "1000ms" << 1000 << 32818;
+}
+
+void TestStartup::registryIntervalCodes()
+{
+    QFETCH(QString, text);
+    QFETCH(int, interval);
+    QFETCH(int, item);
+    WriteUserSettings(text, 0, QString());
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    QCOMPARE(g_nRefreshInterval, interval);
+    for (int id = 32817; id <= 32823; ++id)
+        QCOMPARE(env.frame->action(id)->isChecked(), id == item);
+    QCOMPARE(g_szInitPath, env.dir.path());  // absent path value: the program's folder
+}
+
+void TestStartup::secondInstanceLogsFatalAndStops()
+{
+    AppEnv env;
+    QLockFile first(env.path("Vantor.lock"));
+    QVERIFY(first.tryLock(0));
+    QCOMPARE(env.app->InitInstance(), CVantorApp::Start::SecondInstance);
+    QVERIFY(!env.app->mainFrame());
+    const QByteArray log = env.readFile("BlogFile.txt");
+    QCOMPARE(log.count("\r\n"), 1);
+    const QByteArray expected = "FATAL  :" + vantor::ToGbk(QStringLiteral("已有该软件的实例打开，不支持重复打开该软件。启动软件失败！")) + "\r\n";
+    QVERIFY(log.endsWith(expected));
+    QVERIFY(log.startsWith(LogTimeStamp(env.ui.clock)));
+    first.unlock();
+    QCOMPARE(env.app->InitInstance(), CVantorApp::Start::Ok);
+    QVERIFY(env.app->mainFrame());
+}
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
