@@ -128,6 +128,20 @@ TEST_F(Tcp, DisconnectHangsUpAfterTheGivenBytes) {
   EXPECT_TRUE(receive().ok);
 }
 
+TEST_F(Tcp, ATruncatedReplyLeavesTheConnectionOpen) {
+  inst_.inject({Fault::Truncate, 0, 12});
+  send(request(vsim::CmdBind));
+  std::vector<uint8_t> cut = readSome(fd_, 12);
+  EXPECT_EQ(cut.size(), 12u);
+  EXPECT_EQ(std::string(cut.begin(), cut.begin() + 8), "DSOPPV20");
+  // The host gives up on it; the line is still good for the next request,
+  // whose answer starts right behind the cut bytes.
+  send(request(vsim::CmdUnbind));
+  Parsed r = receive();
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.command, vsim::CmdUnbind);
+}
+
 TEST_F(Tcp, AStreamThatLosesItsFramingIsClosed) {
   std::vector<uint8_t> junk(16, 0x55);
   send(junk);
@@ -162,6 +176,15 @@ TEST(Pty, ALineFormRequestGetsALineFormReply) {
   Parsed r = parse({parser.frame().begin(), parser.frame().end()});
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.payload[1], 58);
+
+  // A cut reply: the header promises the whole frame, then the line goes quiet.
+  inst.inject({Fault::Truncate, 0, 10});
+  packed = vsim::packLine(request(vsim::CmdUnbind));
+  ASSERT_EQ(::write(fd, packed.data(), packed.size()), ssize_t(packed.size()));
+  std::vector<uint8_t> cut = readSome(fd, 8 + 10);
+  ASSERT_EQ(cut.size(), 8u + 10u);
+  EXPECT_EQ(be32(&cut[4]), 12u + 20u);  // unbind: a 4-byte payload, a 20-byte frame
+  EXPECT_EQ(std::string(cut.begin() + 8, cut.begin() + 16), "DSOPPV20");
   ::close(fd);
   server.stop();
 }
