@@ -115,7 +115,14 @@ TEST_P(AnyLinkTest, ReplyToAnotherCommandIsRejected)
     peer().queueFrame(4, kStatusOk);
     EXPECT_FALSE(UnBindDso());
     peer().queueFrame(2, kStatusOk);
+    ClearWaits();
     EXPECT_TRUE(UnBindDso());
+    EXPECT_EQ(Waits(), std::vector<unsigned>{600});
+    const auto requests = peer().requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1][13], 2);
+    EXPECT_EQ(Bytes(requests[1].begin() + 8, requests[1].end()),
+              (Bytes{0, 0, 0, 4, 0, 2, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_P(AnyLinkTest, StatusByteIsTheResultSignExtended)

@@ -248,6 +248,8 @@ TEST_F(StatusTest, LampPointerStaysInTheLibraryAndFollowsEachReply)
     ASSERT_TRUE(GetTheLedStatus(&second));
     EXPECT_EQ(first, second);
     EXPECT_EQ(first[0], 2);
+    EXPECT_EQ(Waits(), (std::vector<unsigned>{50, 50}));
+    EXPECT_EQ(requestPayload(1), (Bytes{0, 0, 0, 0}));
 
     peer().queue(Silence());
     unsigned char *untouched = reinterpret_cast<unsigned char *>(&s);
