@@ -121,6 +121,15 @@ void SimUsbDevice::setStall(bool stalled) {
     stalled_ = stalled;
 }
 
+void SimUsbDevice::setReceivePaused(bool paused) {
+    std::lock_guard lock(mutex_);
+    receivePaused_ = paused;
+    if (wakeFd_ >= 0) {
+        std::uint64_t one = 1;
+        [[maybe_unused]] auto n = ::write(wakeFd_, &one, sizeof one);
+    }
+}
+
 void SimUsbDevice::setReplyDelay(std::chrono::milliseconds delay) {
     std::lock_guard lock(mutex_);
     replyDelay_ = delay;
@@ -180,7 +189,13 @@ void SimUsbDevice::violation(std::string what) {
 void SimUsbDevice::run() {
     std::vector<std::uint8_t> buffer(1 + kPiece + 1);
     for (;;) {
-        pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {connFd_ >= 0 ? connFd_ : listenFd_, POLLIN, 0}};
+        bool paused;
+        {
+            std::lock_guard lock(mutex_);
+            paused = receivePaused_;
+        }
+        int watched = connFd_ >= 0 ? (paused ? -1 : connFd_) : listenFd_;
+        pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {watched, POLLIN, 0}};
         int rc = ::poll(fds, 2, -1);
         if (rc < 0 && errno != EINTR)
             return;

@@ -93,6 +93,7 @@ public:
 
     // Fault hooks.
     void setStall(bool stalled);                       // ignore IN tokens
+    void setReceivePaused(bool paused);                // stop taking messages (host writes back up)
     void setReplyDelay(std::chrono::milliseconds delay);  // answer IN tokens late
     void serveShortPieceOnce(std::size_t bytes);       // the next piece carries only `bytes`
     // In the next read transfer, after `pieces` pieces were served: close the
@@ -133,6 +134,7 @@ private:
     WriteHandler onWrite_;
     ReadHandler onRead_;
     bool stalled_ = false;
+    bool receivePaused_ = false;
     std::chrono::milliseconds replyDelay_{0};
     std::optional<std::size_t> shortPiece_;
     std::optional<std::size_t> vanishAfter_;

@@ -294,8 +294,15 @@ FERRULE_API int ChangeUSBDevice(uint32_t event, const void *header) {
     std::memcpy(&deviceType, bytes + offsetof(FerruleDeviceBroadcast, deviceType), sizeof deviceType);
     if (deviceType != FERRULE_DEVTYP_DEVICEINTERFACE)
         return 0;
-    const char *nameField = reinterpret_cast<const char *>(bytes + offsetof(FerruleDeviceBroadcast, name));
-    std::string name(nameField, strnlen(nameField, sizeof(FerruleDeviceBroadcast::name)));
+    // A record that says it is shorter than ours bounds the name by its size.
+    std::uint32_t recordSize = 0;
+    std::memcpy(&recordSize, bytes, sizeof recordSize);
+    std::size_t nameRoom = sizeof(FerruleDeviceBroadcast::name);
+    constexpr std::size_t nameAt = offsetof(FerruleDeviceBroadcast, name);
+    if (recordSize > nameAt && recordSize - nameAt < nameRoom)
+        nameRoom = recordSize - nameAt;
+    const char *nameField = reinterpret_cast<const char *>(bytes + nameAt);
+    std::string name(nameField, strnlen(nameField, nameRoom));
 
     Library &L = lib();
     std::lock_guard lock(L.state);

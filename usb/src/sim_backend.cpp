@@ -134,6 +134,11 @@ public:
                 FileId present = initial;
                 FileId hungUpFile;
                 std::uint64_t reported = 0;
+                // A receiver that unloads from its callback hears nothing more.
+                auto tell = [&](std::uint32_t event) {
+                    if (!stop)
+                        sink({event, name});
+                };
                 while (!stop) {
                     pollfd p{wake->get(), POLLIN, 0};
                     ::poll(&p, 1, static_cast<int>(kTick.count()));
@@ -149,16 +154,16 @@ public:
                         reported = device;
                     if (present && (!now || now != present)) {
                         present = {};
-                        sink({FERRULE_DEVICE_REMOVE_COMPLETE, name});
+                        tell(FERRULE_DEVICE_REMOVE_COMPLETE);
                     } else if (present && newHangup) {
                         hungUpFile = present;
                         present = {};
-                        sink({FERRULE_DEVICE_REMOVE_COMPLETE, name});
+                        tell(FERRULE_DEVICE_REMOVE_COMPLETE);
                     }
                     if (!present && now && (!hungUpFile || now != hungUpFile)) {
                         present = now;
                         hungUpFile = {};
-                        sink({FERRULE_DEVICE_ARRIVAL, name});
+                        tell(FERRULE_DEVICE_ARRIVAL);
                     }
                 }
             },

@@ -110,5 +110,15 @@ TEST_F(Loading, NameWithoutTerminatorIsReadWithinTheRecord) {
     EXPECT_EQ(IsConnected(), 1);
 }
 
+TEST_F(Loading, NameIsBoundedByTheRecordSize) {
+    plugAndLoad();
+    FerruleDeviceBroadcast header = interfaceNotice(device_->interfaceName());
+    header.size = 28 + 4;  // room for "sim:" only
+    EXPECT_EQ(ChangeUSBDevice(FERRULE_DEVICE_REMOVE_COMPLETE, &header), 0);
+    header.size = static_cast<std::uint32_t>(28 + device_->interfaceName().size() + 1);
+    EXPECT_EQ(ChangeUSBDevice(FERRULE_DEVICE_REMOVE_COMPLETE, &header), 1);
+    EXPECT_EQ(IsConnected(), 0);
+}
+
 }  // namespace
 }  // namespace ferrule::test

@@ -47,6 +47,29 @@ TEST_F(Faults, RealReadTimeOutIsTwoSecondsPerPiece) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, 2000ms);
 }
 
+TEST_F(Faults, WriteTimesOutWhenTheDeviceTakesNothing) {
+    FerruleSetTimeoutsForTesting(50, 0, 0);
+    device_->setReceivePaused(true);
+    auto data = pattern(25600, 8);
+    int failedAt = -1;
+    for (int i = 0; i < 1000 && failedAt < 0; ++i)
+        if (WriteUSBDevice(7, data.data(), 25600) != 1)
+            failedAt = i;
+    ASSERT_GE(failedAt, 0) << "the socket never backed up";
+    device_->setReceivePaused(false);
+    ASSERT_EQ(WriteUSBDevice(7, data.data(), 25600), 1);
+    auto writes = static_cast<std::size_t>(failedAt) + 1;
+    ASSERT_TRUE(device_->waitFor([writes](const Log &l) { return l.writes.size() == writes; }));
+    Log log = device_->log();
+    // The cut-off transfer never reached the handler; the one after it is whole.
+    EXPECT_EQ(log.writes.back().bytes, data);
+    // Unless it stopped right at its command packet, the device saw it cut short.
+    ASSERT_LE(log.violations.size(), 1u);
+    if (!log.violations.empty()) {
+        EXPECT_EQ(log.violations[0], "write transfer cut short by a command block");
+    }
+}
+
 TEST_F(Faults, ShortPieceFailsTheRead) {
     device_->serveShortPieceOnce(100);
     std::vector<std::uint8_t> buffer(1024);

@@ -96,6 +96,18 @@ TEST_F(Notices, ReceiverActingInsideTheCallbackFollowsReplugs) {
     EXPECT_EQ(device_->log().writes[0].bytes, data);
 }
 
+TEST_F(Notices, ArrivalWithoutTheInstrumentPresentFails) {
+    EXPECT_EQ(LoadUSBDevice(&recorder_.target), 0);
+    FerruleDeviceBroadcast header = interfaceNotice(device_->interfaceName());
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ChangeUSBDevice(FERRULE_DEVICE_ARRIVAL, &header), 0);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Failed to GetUsbDeviceFileName"), std::string::npos);
+    EXPECT_EQ(IsConnected(), 0);
+    ASSERT_TRUE(device_->start());
+    EXPECT_EQ(ChangeUSBDevice(FERRULE_DEVICE_ARRIVAL, &header), 1);
+    EXPECT_EQ(IsConnected(), 1);
+}
+
 TEST_F(Notices, NoNoticesAfterUnload) {
     plugAndLoad();
     UnloadUSBDevice();
