@@ -123,8 +123,10 @@ CMainFrame::~CMainFrame()
     m_timer.stop();
     CVantorApp *app = AfxGetApp();
     if (app) {
-        if (link().run([] { return IsConnected(); }) == 1)
-            link().run([] { UnloadUSBDevice(); });
+        // The notice target lives in this object: unregister it even when the
+        // device is gone, or a later arrival would call into a dead frame.
+        m_notify.magic = 0;
+        link().run([] { UnloadUSBDevice(); });
         SaveSettings();
     }
 }

@@ -36,6 +36,7 @@ private slots:
     void unplugWhileTheTimerRuns();
     void networkLinkConnectsAndTests();
     void threadedGateConnects();
+    void noticesStopWithTheFrame();
 
 private:
     void StartUsb(int productCode = 70);
@@ -314,6 +315,23 @@ void TestInstrument::threadedGateConnects()
     QCOMPARE(ui.waitCursorDepth, 0);
     frame->OnDisconnect();
     QCOMPARE(g_bDsoBound, uint8_t(0));
+}
+
+void TestInstrument::noticesStopWithTheFrame()
+{
+    {
+        AppEnv env;
+        QVERIFY(env.CreateFrame());  // no instrument: the probe leaves its notice registration
+        QCOMPARE(env.frame->m_bUsbPresent, uint8_t(0));
+    }
+    // An arrival after the frame is gone must not reach it.
+    StartUsb();
+    QTest::qWait(500);
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    QCOMPARE(env.frame->m_bUsbPresent, uint8_t(1));
+    m_server->unplugUsb();
+    QTRY_COMPARE_WITH_TIMEOUT(env.frame->m_bUsbPresent, uint8_t(0), 10000);
 }
 
 QTEST_MAIN(TestInstrument)
