@@ -360,6 +360,8 @@ void CMainFrame::BuildStatusBar()
     SetPane(3, BrandStatusText(AfxGetApp()->m_strProvide, AfxGetApp()->m_strLanguage));
     const QDate today = ui().now().date();
     SetPane(4, QString::asprintf("%04d-%02d-%02d", today.year(), today.month(), today.day()));
+    // Fixed widths are the design's; a wider font must still show the date whole.
+    m_pane[4]->setFixedWidth(std::max(70, m_pane[4]->fontMetrics().horizontalAdvance(m_pane[4]->text()) + 12));
 }
 
 void CMainFrame::LocaliseMenu()

@@ -59,6 +59,8 @@ CRTTabCtrl::CRTTabCtrl(QWidget *parent) : QWidget(parent), m_bar(new QTabBar(thi
 {
     m_bar->setObjectName(QStringLiteral("tabHeaders"));
     m_bar->setExpanding(false);
+    // The pages cover the headers; navigation is by program only.
+    m_bar->hide();
     connect(m_bar, &QTabBar::currentChanged, this, [this] { update(); });
 }
 
