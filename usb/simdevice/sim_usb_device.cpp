@@ -21,6 +21,13 @@ void keepLast(std::vector<T> &entries, T entry, std::size_t limit) {
     entries.push_back(std::move(entry));
 }
 
+void poke(int eventFd) {
+    if (eventFd < 0)
+        return;
+    std::uint64_t one = 1;
+    [[maybe_unused]] auto n = ::write(eventFd, &one, sizeof one);
+}
+
 void closeFd(int &fd) {
     if (fd >= 0)
         ::close(fd);
@@ -86,8 +93,7 @@ void SimUsbDevice::stop() {
             std::lock_guard lock(mutex_);
             stopRequested_ = true;
         }
-        std::uint64_t one = 1;
-        [[maybe_unused]] auto n = ::write(wakeFd_, &one, sizeof one);
+        poke(wakeFd_);
         thread_.join();
     }
     std::lock_guard lock(mutex_);
@@ -124,10 +130,13 @@ void SimUsbDevice::setStall(bool stalled) {
 void SimUsbDevice::setReceivePaused(bool paused) {
     std::lock_guard lock(mutex_);
     receivePaused_ = paused;
-    if (wakeFd_ >= 0) {
-        std::uint64_t one = 1;
-        [[maybe_unused]] auto n = ::write(wakeFd_, &one, sizeof one);
-    }
+    poke(wakeFd_);
+}
+
+void SimUsbDevice::dropHost() {
+    std::lock_guard lock(mutex_);
+    dropHostRequested_ = true;
+    poke(wakeFd_);
 }
 
 void SimUsbDevice::setReplyDelay(std::chrono::milliseconds delay) {
@@ -190,10 +199,15 @@ void SimUsbDevice::run() {
     std::vector<std::uint8_t> buffer(1 + kPiece + 1);
     for (;;) {
         bool paused;
+        bool drop;
         {
             std::lock_guard lock(mutex_);
             paused = receivePaused_;
+            drop = dropHostRequested_ && connFd_ >= 0;
+            dropHostRequested_ = false;
         }
+        if (drop)
+            dropConnection();
         int watched = connFd_ >= 0 ? (paused ? -1 : connFd_) : listenFd_;
         pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {watched, POLLIN, 0}};
         int rc = ::poll(fds, 2, -1);

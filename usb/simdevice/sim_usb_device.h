@@ -99,6 +99,8 @@ public:
     // In the next read transfer, after `pieces` pieces were served: close the
     // connection and remove the socket file, as a cable pulled mid-transfer.
     void vanishAfterPieces(std::size_t pieces);
+    // Hangs up on the host but stays plugged in (the socket file remains).
+    void dropHost();
 
     // Keeps the byte log of received messages (on by default; benchmarks turn it off).
     void setRecording(bool on);
@@ -135,6 +137,7 @@ private:
     ReadHandler onRead_;
     bool stalled_ = false;
     bool receivePaused_ = false;
+    bool dropHostRequested_ = false;
     std::chrono::milliseconds replyDelay_{0};
     std::optional<std::size_t> shortPiece_;
     std::optional<std::size_t> vanishAfter_;

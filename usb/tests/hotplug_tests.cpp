@@ -108,6 +108,38 @@ TEST_F(Notices, ArrivalWithoutTheInstrumentPresentFails) {
     EXPECT_EQ(IsConnected(), 1);
 }
 
+TEST_F(Notices, HangUpWhilePluggedIsOneRemovalUntilPluggedAnew) {
+    recorder_.setForwardToChange(true);
+    plugAndLoad();
+    device_->dropHost();
+    ASSERT_TRUE(recorder_.waitForCount(1));
+    EXPECT_EQ(recorder_.notices()[0].event, FERRULE_DEVICE_REMOVE_COMPLETE);
+    EXPECT_EQ(IsConnected(), 0);
+    device_->unplug();
+    ASSERT_TRUE(device_->replug());
+    ASSERT_TRUE(recorder_.waitForCount(2));
+    std::this_thread::sleep_for(100ms);  // room for a spurious notice to show
+    auto notices = recorder_.notices();
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[1].event, FERRULE_DEVICE_ARRIVAL);
+    EXPECT_EQ(recorder_.changeResults(), (std::vector<int>{1, 1}));
+    EXPECT_EQ(IsConnected(), 1);
+}
+
+TEST_F(Notices, ReceiverMayUnloadFromInsideTheCallback) {
+    recorder_.setUnloadOnNotice(true);
+    plugAndLoad();
+    device_->unplug();
+    ASSERT_TRUE(recorder_.waitForCount(1));
+    EXPECT_EQ(IsConnected(), 0);
+    ASSERT_TRUE(device_->replug());
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(recorder_.notices().size(), 1u);
+    // Loading again works as from scratch.
+    recorder_.setUnloadOnNotice(false);
+    EXPECT_EQ(LoadUSBDevice(&recorder_.target), 1);
+}
+
 TEST_F(Notices, NoNoticesAfterUnload) {
     plugAndLoad();
     UnloadUSBDevice();

@@ -41,12 +41,15 @@ void NoticeRecorder::onChange(void *context, std::uint32_t event, const FerruleD
     n.deviceType = header->deviceType;
     n.name = header->name;
     std::memcpy(&n.header, header, sizeof n.header);
-    bool forward;
+    bool forward, unload;
     {
         std::lock_guard lock(self->mutex_);
         forward = self->forward_;
+        unload = self->unload_;
     }
     int result = forward ? ChangeUSBDevice(event, header) : -1;
+    if (unload)
+        UnloadUSBDevice();
     std::lock_guard lock(self->mutex_);
     self->notices_.push_back(std::move(n));
     self->changeResults_.push_back(result);
@@ -66,6 +69,11 @@ std::vector<int> NoticeRecorder::changeResults() const {
 bool NoticeRecorder::waitForCount(std::size_t count, std::chrono::milliseconds limit) const {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [&] { return notices_.size() >= count; });
+}
+
+void NoticeRecorder::setUnloadOnNotice(bool on) {
+    std::lock_guard lock(mutex_);
+    unload_ = on;
 }
 
 void NoticeRecorder::setForwardToChange(bool on) {

@@ -41,6 +41,8 @@ public:
     bool waitForCount(std::size_t count, std::chrono::milliseconds limit = 5s) const;
     // When set, the receiver acts on each notice at once, as the application does.
     void setForwardToChange(bool on);
+    // When set, the receiver unloads Ferrule from inside the callback.
+    void setUnloadOnNotice(bool on);
     std::vector<int> changeResults() const;
 
 private:
@@ -50,6 +52,7 @@ private:
     std::vector<Notice> notices_;
     std::vector<int> changeResults_;
     bool forward_ = false;
+    bool unload_ = false;
 };
 
 class SimUsbTest : public ::testing::Test {
