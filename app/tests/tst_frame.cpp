@@ -64,6 +64,7 @@ private slots:
     void testConnectionPerMode();
     void timerTickWhenNotBound();
     void timerTickDoesNotStackMessages();
+    void timerTickDuringACommandIsSkipped();
     void exitGuardWhileBound();
     void toolAndStatusBarTogglesFollowTheZeroEightRule();
     void operationPaneToggle();
@@ -328,6 +329,18 @@ void TestFrame::timerTickDoesNotStackMessages()
     env.ui.onMessage = nullptr;
     env.frame->OnRefreshTick();  // once closed, the next tick reports again
     QCOMPARE(env.ui.messages.size(), size_t(2));
+}
+
+void TestFrame::timerTickDuringACommandIsSkipped()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    const QString before = env.frame->paneText(0);
+    env.app->link().run([&] { env.frame->OnRefreshTick(); });
+    QVERIFY(env.ui.messages.empty());
+    QCOMPARE(env.frame->paneText(0), before);
+    env.frame->OnRefreshTick();
+    QCOMPARE(env.ui.messages.size(), size_t(1));
 }
 
 void TestFrame::exitGuardWhileBound()

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -35,6 +36,7 @@ private slots:
     void failedUploadKeepsTheBlock();
     void unplugWhileTheTimerRuns();
     void networkLinkConnectsAndTests();
+    void serialLinkFollowsTheMappedPort();
     void threadedGateConnects();
     void noticesStopWithTheFrame();
 
@@ -291,6 +293,37 @@ void TestInstrument::networkLinkConnectsAndTests()
     env.frame->OnConnect();
     QCOMPARE(env.messageTexts(), (QStringList{"The Init Net is incorrect!", "Link failed!"}));
     QCOMPARE(env.ui.messages[0].title, QString("Vantor"));
+}
+
+void TestInstrument::serialLinkFollowsTheMappedPort()
+{
+    m_instrument = std::make_unique<vsim::Instrument>(70);
+    m_server = std::make_unique<vsim::Server>(*m_instrument);
+    const QString pty = QString::fromStdString(m_server->startPty());
+    QVERIFY(!pty.isEmpty());
+    AppEnv env("[Set]\nLanguage=EN\n[Serial]\nCOM2=" + pty + "\n");
+    QVERIFY(env.CreateFrame());
+    env.ui.dialogHandlers.push_back([](QDialog *d) {
+        auto *dlg = static_cast<CRS232Dlg *>(d);
+        dlg->radio(1)->click();
+        dlg->findChild<QComboBox *>("id1136")->setCurrentText("COM2");
+        dlg->findChild<QComboBox *>("id1137")->setCurrentText("38400");
+        dlg->OnOK();
+        return d->result();
+    });
+    env.frame->action(32847)->trigger();
+    QCOMPARE(env.frame->paneText(3), QString("The link is RS232!"));
+    QCOMPARE(env.frame->m_nComPort, 2);
+    QCOMPARE(env.frame->m_nBaudRate, 38400);
+    ConnectOrFail(env.frame);
+    QVERIFY(env.ui.messages.empty());
+    env.frame->OnDisconnect();
+
+    // A port that maps to nothing: the initialisation failure is reported.
+    env.frame->m_nComPort = 5;
+    env.frame->OnConnect();
+    QVERIFY(env.messageTexts().contains("The Init Rs232 is incorrect!"));
+    QCOMPARE(g_bDsoBound, uint8_t(0));
 }
 
 void TestInstrument::threadedGateConnects()
