@@ -245,3 +245,37 @@ TEST(RatioTransforms, DutyShootAndPhase) {
 }
 
 }  // namespace
+
+namespace {
+
+// A channel's page from samples to units: 1000 samples of a 60/40 square at
+// 1 ms time base in a 3000-sample record (4 us per sample), 0.5 V/div, zero 128.
+TEST(PageChain, SquareWaveInPhysicalUnits) {
+    TavlinkMeasureReset();
+    std::vector<uint8_t> r(1000);
+    for (int i = 0; i < 1000; ++i) r[i] = (i % 100) < 60 ? 203 : 78;
+    uint16_t period = 0, pos = 0, neg = 0, top = 0, amp, mid, l90, l10;
+    ASSERT_EQ(measure_get_prid(1, r.data(), 1000, &period), 0);
+    ASSERT_EQ(measure_get_Pos_and_Neg_width(1, r.data(), 1000, &pos, &neg), 0);
+    ASSERT_EQ(measure_get_vamp(1, r.data(), 1000, &amp, &mid, &l90, &l10), 0);
+    ASSERT_EQ(measure_get_vtop(1, r.data(), 1000, &top), 0);
+
+    Scaled t, f, v, a;
+    ASSERT_TRUE(transform_prid(1, period, 1e-3, 3000, "s", t.unit, &t.value));
+    EXPECT_NEAR(t.value, 400, 1e-9);
+    EXPECT_EQ(t.u(), "us");
+    ASSERT_TRUE(transform_Freq(t.value, t.unit, f.unit, &f.value));
+    EXPECT_NEAR(f.value, 2.5, 1e-9);
+    EXPECT_EQ(f.u(), "KHz");
+    double pd = 0, nd = 0;
+    transform_Pos_Neg_Dut(pos, neg, period, &pd, &nd);
+    EXPECT_DOUBLE_EQ(pd, 60);
+    EXPECT_DOUBLE_EQ(nd, 40);
+    transform_vtop(1, top, 128, 0.5, "V", v.unit, &v.value);
+    EXPECT_NEAR(v.value, 1.5, 1e-12);  // 75 codes = 3 divisions
+    EXPECT_EQ(v.u(), "V");
+    transform_vamp(amp, 0.5, "V", a.unit, &a.value);
+    EXPECT_NEAR(a.value, 2.5, 1e-12);  // 125 codes = 5 divisions
+}
+
+}  // namespace
