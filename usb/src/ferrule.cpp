@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <condition_variable>
 #include <mutex>
 
 namespace ferrule {
@@ -25,6 +26,36 @@ constexpr unsigned kMutexMs = 5000;
 constexpr std::uint8_t kClassGuid[16] = {0xC1, 0xF3, 0x16, 0x7E, 0xBF, 0x63, 0x39, 0x4C,
                                          0xB8, 0x44, 0xF3, 0x5A, 0x86, 0xBA, 0x13, 0x9B};
 
+// The transfer mutex: a flag under a plain mutex with a condition, which
+// every thread checker understands (timed pthread locks it may not).
+class TransferGate {
+public:
+    bool tryAcquireFor(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        if (!freed_.wait_for(lock, limit, [this] { return !busy_; }))
+            return false;
+        busy_ = true;
+        return true;
+    }
+    void acquire() {
+        std::unique_lock lock(mutex_);
+        freed_.wait(lock, [this] { return !busy_; });
+        busy_ = true;
+    }
+    void release() {
+        {
+            std::lock_guard lock(mutex_);
+            busy_ = false;
+        }
+        freed_.notify_one();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    bool busy_ = false;
+};
+
 struct Library {
     std::mutex state;  // everything below but the transfer mutex
     std::unique_ptr<Backend> backend;
@@ -34,7 +65,7 @@ struct Library {
     std::string devicePath;
     std::unique_ptr<Watch> watch;
 
-    std::timed_mutex transfer;
+    TransferGate transfer;
     std::atomic<bool> transferMutexCreated{false};
 
     std::atomic<unsigned> writePieceMs{kWritePieceMs};
@@ -99,17 +130,17 @@ public:
     explicit TransferLock(Library &L) : L_(L) {
         if (!L.transferMutexCreated)
             return;
-        if (!L.transfer.try_lock_for(std::chrono::milliseconds(L.mutexMs.load())))
+        if (!L.transfer.tryAcquireFor(std::chrono::milliseconds(L.mutexMs.load())))
             return;
         if (!L.transferMutexCreated) {
-            L.transfer.unlock();
+            L.transfer.release();
             return;
         }
         held_ = true;
     }
     ~TransferLock() {
         if (held_)
-            L_.transfer.unlock();
+            L_.transfer.release();
     }
     explicit operator bool() const { return held_; }
 
@@ -255,9 +286,9 @@ FERRULE_API int LoadUSBDevice(void *notifyTarget) {
 FERRULE_API void UnloadUSBDevice(void) {
     Library &L = lib();
     if (L.transferMutexCreated) {
-        L.transfer.lock();
+        L.transfer.acquire();
         L.transferMutexCreated = false;
-        L.transfer.unlock();
+        L.transfer.release();
     }
     std::unique_ptr<Watch> watch;
     {
