@@ -44,7 +44,11 @@ typedef struct FerruleDeviceBroadcast {
 /* Stands for the window that receives device notices. The callback runs on
  * Ferrule's event thread; the receiver marshals it to its own thread and
  * there calls ChangeUSBDevice(event, header). The header is only valid during
- * the callback. A target whose magic is wrong is "not a window". */
+ * the callback (copy the whole record). A target whose magic is wrong is "not
+ * a window". The target must stay valid until UnloadUSBDevice (or the next
+ * LoadUSBDevice) returns; a callback may call any export, Unload included.
+ * Interface names are "usb:BUS:ADDR" on a real bus, "sim:" + socket path for
+ * the virtual instrument. */
 #define FERRULE_NOTIFY_MAGIC 0x46524e54u /* "FRNT" */
 typedef struct FerruleNotifyTarget {
     uint32_t magic;
@@ -56,13 +60,16 @@ typedef struct FerruleNotifyTarget {
 /* 1 when the instrument was found and all three pipes opened, else 0.
  * A failed open keeps the notice registration, so a later arrival opens it. */
 FERRULE_API int LoadUSBDevice(void *notifyTarget);
-/* Waits for a transfer in progress, unregisters the notices, closes the pipes. */
+/* Waits for a transfer in progress, unregisters the notices, closes the pipes
+ * and releases the instrument. */
 FERRULE_API void UnloadUSBDevice(void);
 /* 1 when all three pipes are open. */
 FERRULE_API int IsConnected(void);
 FERRULE_API int WriteUSBDevice(int pipe, const unsigned char *data, unsigned count);
 FERRULE_API int ReadUSBDevice(int pipe, unsigned char *data, unsigned count);
-/* 1 when it acted on an arrival or a removal of the open interface. */
+/* 1 when it acted on an arrival or a removal of the open interface. A removal
+ * closes the read and write pipes only; an arrival reopens all three when the
+ * write pipe is closed. */
 FERRULE_API int ChangeUSBDevice(uint32_t event, const void *header);
 /* 0x0100 */
 FERRULE_API uint16_t GetDllVersion(void);
