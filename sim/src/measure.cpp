@@ -1,10 +1,5 @@
 // The measurement block, computed with the link library's measurement and
 // transform exports from the very samples that are sent.
-//
-// The exports are looked up when first needed rather than bound at link time:
-// the instrument then runs (with every entry marked not present) against a
-// link library that lacks some of them, and needs no rebuild when they arrive.
-#include <dlfcn.h>
 
 #include <cmath>
 #include <cstring>
@@ -25,22 +20,12 @@ struct Api {
   bool complete = false;
 };
 
-void *lookup(const char *name) {
-  if (void *p = dlsym(RTLD_DEFAULT, name)) return p;
-  static void *library = [] {
-    // Lazily: the measurements need none of the transports it links.
-    void *h = dlopen("libtavlink.so.1", RTLD_LAZY | RTLD_GLOBAL);
-    return h ? h : dlopen("libtavlink.so", RTLD_LAZY | RTLD_GLOBAL);
-  }();
-  return library ? dlsym(library, name) : nullptr;
-}
-
 const Api &api() {
   static const Api table = [] {
     Api a;
     bool all = true;
 #define VSIM_EXPORT(name)                                         \
-  a.name = reinterpret_cast<decltype(&::name)>(lookup(#name)); \
+  a.name = &::name;                                         \
   all = all && a.name != nullptr;
 #include "measure_exports.inc"
 #undef VSIM_EXPORT
