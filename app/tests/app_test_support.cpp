@@ -6,6 +6,31 @@
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <cstdlib>
+
+namespace {
+
+// Per-user settings of this test program only: the test programs run in
+// parallel and must not share one settings file. Set before anything reads
+// the settings location.
+struct PrivateConfigHome {
+    QByteArray path;
+    PrivateConfigHome()
+    {
+        QByteArray templ = QDir::tempPath().toLocal8Bit() + "/vantor-test-config.XXXXXX";
+        if (char *made = mkdtemp(templ.data())) {
+            path = made;
+            qputenv("XDG_CONFIG_HOME", path);
+        }
+    }
+    ~PrivateConfigHome()
+    {
+        if (!path.isEmpty())
+            QDir(QString::fromLocal8Bit(path)).removeRecursively();
+    }
+} g_configHome;
+
+}  // namespace
 
 namespace apptest {
 
@@ -21,7 +46,6 @@ void InstallLinkSleepRecorder() { TavlinkSetSleep(&RecordSleep); }
 
 void ClearUserSettings()
 {
-    QStandardPaths::setTestModeEnabled(true);
     QSettings settings(QStringLiteral("Marlowe Vantor Application"), QStringLiteral("Vantor"));
     settings.clear();
     settings.sync();
@@ -29,7 +53,6 @@ void ClearUserSettings()
 
 void WriteUserSettings(const QString &interval, int operateCheck, const QString &initPath, bool withInterval)
 {
-    QStandardPaths::setTestModeEnabled(true);
     QSettings settings(QStringLiteral("Marlowe Vantor Application"), QStringLiteral("Vantor"));
     settings.beginGroup(QStringLiteral("Settings"));
     if (withInterval)
