@@ -38,6 +38,7 @@ private slots:
     void switchingOnAddsALine();
     void longOperationTextIsCutToItsSlot();
     void exitFlushesPendingLines();
+    void exitWithAnUnwritableLogStillCloses();
     void unwritableLogKeepsLinesAndTellsTheUser();
 };
 
@@ -194,6 +195,18 @@ void TestLogs::exitFlushesPendingLines()
     QCOMPARE(lines.size(), 3);
     QVERIFY(lines[2].endsWith("Exit\r"));
     QCOMPARE(g_nOperateLineCount, 0);
+}
+
+void TestLogs::exitWithAnUnwritableLogStillCloses()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    g_bSaveOperateFile = 8;
+    env.frame->LogOperation("pending");
+    g_szOperateFilePath = env.path("missing-folder/Operate File.txt");
+    QVERIFY(env.frame->close());
+    QCOMPARE(env.messageTexts(), QStringList{"Try to open Operate File failed!"});
+    QCOMPARE(g_nOperateLineCount, 2);  // lost with the program
 }
 
 void TestLogs::unwritableLogKeepsLinesAndTellsTheUser()

@@ -37,6 +37,7 @@ private slots:
     void localiseDialogSetsTitleAndControls();
     void languageFilesCoverEveryControl();
     void aboutBoxShowsTheBrand();
+    void welcomePicturesFollowBrandAndSize();
     void registryDefaultsWhenKeyMissing();
     void registryRoundTrip();
     void registryIntervalCodes_data();
@@ -248,6 +249,28 @@ void TestStartup::aboutBoxShowsTheBrand()
     env.frame->action(32828)->trigger();
     QCOMPARE(brand, QString("Orvik"));
     QCOMPARE(title, QStringLiteral("关于 Vantor"));
+}
+
+void TestStartup::welcomePicturesFollowBrandAndSize()
+{
+    const QSize size(320, 240);
+    std::vector<QImage> images;
+    for (int id : {179, 234, 236, 232}) {
+        images.push_back(RenderWelcomeBitmap(id, size));
+        QCOMPARE(images.back().size(), size);
+    }
+    for (size_t i = 0; i < images.size(); ++i)
+        for (size_t j = i + 1; j < images.size(); ++j)
+            QVERIFY(images[i] != images[j]);
+    QCOMPARE(RenderWelcomeBitmap(234, QSize(800, 500)).size(), QSize(800, 500));
+    QVERIFY(!RenderWelcomeBitmap(234, QSize(0, 0)).isNull());
+    // The picture control paints the picture at its own size.
+    AppEnv env("[Set]\nProvide=Orvik\n");
+    QVERIFY(env.CreateFrame());
+    CWelcomePicture *picture = env.frame->rightWnd()->welcome();
+    picture->resize(size);
+    QCOMPARE(picture->grab().toImage().convertToFormat(QImage::Format_RGB32),
+             RenderWelcomeBitmap(236, size).convertToFormat(QImage::Format_RGB32));
 }
 
 void TestStartup::registryDefaultsWhenKeyMissing()
