@@ -7,6 +7,7 @@
 
 #include <sys/eventfd.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 
 #include <atomic>
 #include <optional>
@@ -37,37 +38,36 @@ public:
 
     IoResult write(Pipe pipe, const std::uint8_t *data, std::size_t size,
                    std::chrono::milliseconds limit) override {
-        std::vector<std::uint8_t> message(1 + size);
-        message[0] = endpointOf(pipe);
-        std::memcpy(message.data() + 1, data, size);
-        return send(message, Clock::now() + limit);
+        return send(endpointOf(pipe), data, size, Clock::now() + limit);
     }
 
     IoResult read(std::uint8_t *data, std::size_t size, std::size_t &got,
                   std::chrono::milliseconds limit) override {
         got = 0;
         auto deadline = Clock::now() + limit;
-        std::vector<std::uint8_t> token{FERRULE_SIM_EP_READ, static_cast<std::uint8_t>(size & 0xFF),
+        const std::uint8_t length[2] = {static_cast<std::uint8_t>(size & 0xFF),
                                         static_cast<std::uint8_t>((size >> 8) & 0xFF)};
-        if (IoResult r = send(token, deadline); r != IoResult::Ok)
+        if (IoResult r = send(FERRULE_SIM_EP_READ, length, sizeof length, deadline); r != IoResult::Ok)
             return r;
-        std::vector<std::uint8_t> message(1 + size);
         for (;;) {
             int ev = pollUntil(fd_.get(), POLLIN, deadline);
             if (ev == 0)
                 return IoResult::TimedOut;
             if (ev < 0 || !(ev & POLLIN))
                 return IoResult::Failed;
-            // MSG_TRUNC reports the real length, so an oversized piece fails
-            // instead of being silently cut.
-            ssize_t n = ::recv(fd_.get(), message.data(), message.size(), MSG_TRUNC | MSG_DONTWAIT);
+            // Straight into the caller's piece; MSG_TRUNC reports the real
+            // length, so an oversized piece fails instead of being cut.
+            std::uint8_t endpoint = 0;
+            iovec parts[2] = {{&endpoint, 1}, {data, size}};
+            msghdr msg{};
+            msg.msg_iov = parts;
+            msg.msg_iovlen = 2;
+            ssize_t n = ::recvmsg(fd_.get(), &msg, MSG_TRUNC | MSG_DONTWAIT);
             if (n < 0 && (errno == EAGAIN || errno == EINTR))
                 continue;
-            if (n <= 0 || message[0] != FERRULE_SIM_EP_READ ||
-                static_cast<std::size_t>(n) > message.size())
+            if (n <= 0 || endpoint != FERRULE_SIM_EP_READ || static_cast<std::size_t>(n) > 1 + size)
                 return IoResult::Failed;
             got = static_cast<std::size_t>(n) - 1;
-            std::memcpy(data, message.data() + 1, got);
             return got == size ? IoResult::Ok : IoResult::Failed;
         }
     }
@@ -78,17 +78,25 @@ public:
     }
 
 private:
-    IoResult send(const std::vector<std::uint8_t> &message, Clock::time_point deadline) {
+    // One message: the endpoint tag, then the bytes. The socket is tried
+    // first and only waited on when it is full.
+    IoResult send(std::uint8_t endpoint, const std::uint8_t *data, std::size_t size,
+                  Clock::time_point deadline) {
+        iovec parts[2] = {{&endpoint, 1}, {const_cast<std::uint8_t *>(data), size}};
+        msghdr msg{};
+        msg.msg_iov = parts;
+        msg.msg_iovlen = 2;
         for (;;) {
+            ssize_t n = ::sendmsg(fd_.get(), &msg, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n >= 0)
+                return static_cast<std::size_t>(n) == 1 + size ? IoResult::Ok : IoResult::Failed;
+            if (errno != EAGAIN && errno != EINTR)
+                return IoResult::Failed;
             int ev = pollUntil(fd_.get(), POLLOUT, deadline);
             if (ev == 0)
                 return IoResult::TimedOut;
             if (ev < 0 || (ev & (POLLHUP | POLLERR)) || !(ev & POLLOUT))
                 return IoResult::Failed;
-            ssize_t n = ::send(fd_.get(), message.data(), message.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (n < 0 && (errno == EAGAIN || errno == EINTR))
-                continue;
-            return n == static_cast<ssize_t>(message.size()) ? IoResult::Ok : IoResult::Failed;
         }
     }
 
