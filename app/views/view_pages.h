@@ -4,42 +4,13 @@
 // each page.
 #pragma once
 
+#include "view_page.h"
+#include "wave_data_page.h"
+#include "wave_graph_page.h"
+
 #include <QDialog>
-#include <QWidget>
 
-class QPushButton;
-class QCheckBox;
-
-class CViewPage : public QWidget {
-    Q_OBJECT
-public:
-    CViewPage(QWidget *parent, int dialogId, const QString &name);
-    QPushButton *button(int id) const;
-    QCheckBox *check(int id) const;
-
-protected:
-    QPushButton *AddButton(class QLayout *layout, int id, const QString &text, bool enabled = true);
-    QCheckBox *AddCheck(class QLayout *layout, int id, const QString &text);
-    void Localise();
-    int m_nDialogId;
-};
-
-class CViewWaveGraphDlg : public CViewPage {
-    Q_OBJECT
-public:
-    explicit CViewWaveGraphDlg(QWidget *parent);
-    void RefreshWaveGraph();
-    void LoadWaveGraphFile(const QString &path);
-    void ShowChannel34(bool show);
-    void SetModeButtons(bool autoEnabled, bool manuEnabled);
-    void EnableOutputButtons();
-    void OnAuto();
-    void OnManu();
-    int refreshCount() const { return m_nRefreshes; }
-
-private:
-    int m_nRefreshes = 0;
-};
+class TextTable;
 
 class CWaveUIBmpDlg : public CViewPage {
     Q_OBJECT
@@ -49,16 +20,6 @@ public:
     void EnableRename(bool enable);
 };
 
-class CViewWavedataDlg : public CViewPage {
-    Q_OBJECT
-public:
-    explicit CViewWavedataDlg(QWidget *parent);
-    // false when the file cannot be opened.
-    bool LoadWaveDataFile(const QString &path);
-    void RefillChannelColumns();
-    void EnableOutputButtons();
-};
-
 class CViewWaveparamDlg : public CViewPage {
     Q_OBJECT
 public:
@@ -66,6 +27,11 @@ public:
     void LoadMeasurementFile(const QString &path);
     void RefreshPassFailColumns();
     void EnableOutputButtons();
+    // The 32-row table the channel files read and write.
+    TextTable *table() const { return m_table; }
+
+private:
+    TextTable *m_table;
 };
 
 class CVirtualPanelDlg : public QDialog {

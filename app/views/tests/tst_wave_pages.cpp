@@ -1,0 +1,714 @@
+// The wave graph and wave data pages in the real frame against the virtual
+// instrument over the virtual USB socket: refreshes of every model family,
+// drawing rules, refresh modes, show boxes, the file columns, the channel
+// files both ways and every file they refuse, and the table's copy text.
+#include "tests/app_test_support.h"
+#include "platform/gbk.h"
+#include "shell/dialogs.h"
+#include "shell/panes.h"
+#include "views/channel_files.h"
+#include "views/page_tables.h"
+#include "views/view_pages.h"
+
+#include <vsim/instrument.h>
+#include <vsim/server.h>
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <qcustomplot.h>
+
+using namespace apptest;
+
+namespace {
+
+constexpr int kShowIds[7] = {1149, 1139, 1140, 1141, 1142, 1143, 1144};
+
+CViewWaveGraphDlg *Graph(AppEnv &env) { return env.frame->rightWnd()->graphPage(); }
+CViewWavedataDlg *Data(AppEnv &env) { return env.frame->rightWnd()->dataPage(); }
+TextTable *Measures(AppEnv &env) { return env.frame->rightWnd()->measurePage()->table(); }
+const uint8_t *Wave(int n) { return n == 1 ? g_WaveCH1 : n == 2 ? g_WaveCH2 : n == 3 ? g_WaveCH3 : g_WaveCH4; }
+const uint8_t *Block(int n)
+{
+    return n == 1 ? g_MeasureCH1 : n == 2 ? g_MeasureCH2 : n == 3 ? g_MeasureCH3 : g_MeasureCH4;
+}
+
+// Answers the select-channel dialog with a column (1..7).
+std::function<int(QDialog *)> ChooseColumn(int column)
+{
+    return [column](QDialog *d) {
+        auto *dialog = static_cast<CSelectChanDlg *>(d);
+        if (!dialog->radio(column - 1)->isEnabled())
+            return int(QDialog::Rejected);
+        dialog->radio(column - 1)->click();
+        return dialog->OnOK() ? int(QDialog::Accepted) : int(QDialog::Rejected);
+    };
+}
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteAll(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// Everything a refused file must leave alone.
+struct PageSnapshot {
+    std::vector<std::tuple<int, int, int, int>> slotStates;
+    QStringList cells;
+    std::vector<int> plotSizes;
+    QStringList params, measures;
+    QByteArray fileWave;
+
+    static PageSnapshot Take(AppEnv &env)
+    {
+        PageSnapshot s;
+        for (int c = 1; c <= 7; ++c) {
+            const ChannelSlot &slot = g_ChannelSlots[c];
+            s.slotStates.emplace_back(slot.bHasWave, slot.bHasData, slot.bMeasured, slot.nCount);
+            s.plotSizes.push_back(Graph(env)->plot(c)->data()->size());
+            for (int row : {0, 1, 299, 23999})
+                s.cells << Data(env)->table()->text(row, c);
+            for (int row = 0; row < 5; ++row)
+                s.params << Graph(env)->params()->text(row, c);
+            for (int row = 0; row < 32; ++row)
+                s.measures << Measures(env)->text(row, c);
+        }
+        s.fileWave = QByteArray(reinterpret_cast<const char *>(g_FileWave), kRecordBytes);
+        return s;
+    }
+    bool operator==(const PageSnapshot &) const = default;
+};
+
+}  // namespace
+
+class TestWavePages : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void refreshEachFamily_data();
+    void refreshEachFamily();
+    void twoHundredPointRule();
+    void refreshModesAndDisconnect();
+    void showBoxesAndMarkers();
+    void fileColumnsFillThenReplaceSeven();
+    void csvRoundTripByteForByte();
+    void wdfRoundTripByteForByte();
+    void dataPageSaveAsAndCommands();
+    void refusedFilesChangeNothing_data();
+    void refusedFilesChangeNothing();
+    void copyTextLayout();
+    void graphPicturesZoomAndReadout();
+
+private:
+    void StartUsb(int productCode);
+    void Connect(AppEnv &env);
+    void LoadColumn(AppEnv &env, const QString &name, int count, uint8_t seed, uint8_t kind, bool measured);
+    QTemporaryDir m_socketDir;
+    QString m_socketPath;
+    std::unique_ptr<vsim::Instrument> m_instrument;
+    std::unique_ptr<vsim::Server> m_server;
+};
+
+void TestWavePages::initTestCase()
+{
+    QVERIFY(m_socketDir.isValid());
+    m_socketPath = m_socketDir.filePath("usb.sock");
+    qputenv("FERRULE_SIM_SOCKET", m_socketPath.toLocal8Bit());
+    InstallLinkSleepRecorder();
+}
+
+void TestWavePages::init()
+{
+    ClearUserSettings();
+    LinkSleeps().clear();
+}
+
+void TestWavePages::cleanup()
+{
+    m_server.reset();
+    m_instrument.reset();
+}
+
+void TestWavePages::StartUsb(int productCode)
+{
+    m_instrument = std::make_unique<vsim::Instrument>(productCode);
+    m_server = std::make_unique<vsim::Server>(*m_instrument);
+    m_server->startUsb(m_socketPath.toStdString());
+}
+
+void TestWavePages::Connect(AppEnv &env)
+{
+    QVERIFY(env.CreateFrame());
+    env.frame->OnConnect();
+    QVERIFY2(g_bDsoBound, "the virtual instrument did not bind");
+    env.ui.clear();
+}
+
+void TestWavePages::refreshEachFamily_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<bool>("measure");
+    for (int code : {70, 10, 58, 78}) {
+        const int family = vsim::familyOfProductCode(code);
+        QTest::addRow("family %d screen", family) << code << false << false;
+        QTest::addRow("family %d screen measured", family) << code << false << true;
+        QTest::addRow("family %d whole measured", family) << code << true << true;
+        QTest::addRow("family %d whole", family) << code << true << false;
+    }
+}
+
+void TestWavePages::refreshEachFamily()
+{
+    QFETCH(int, code);
+    QFETCH(bool, whole);
+    QFETCH(bool, measure);
+    StartUsb(code);
+    vsim::State state = m_instrument->state();
+    const int offsets[4] = {100, 129, 154, 60};
+    for (int i = 0; i < 4; ++i) {
+        // CH2 closed. Rows of two-channel models follow four-channel ones:
+        // their refresh must not inherit the CH3 and CH4 flags.
+        state.channels[size_t(i)].on = i != 1;
+        state.channels[size_t(i)].offset = offsets[i];
+    }
+    m_instrument->setState(state);
+    const int family = m_instrument->family();
+    const int channels = vsim::familyChannels(family);
+    const int length = whole ? vsim::familyRecordLength(family) : vsim::familyScreenLength(family);
+
+    AppEnv env;
+    Connect(env);
+    CViewWaveGraphDlg *graph = Graph(env);
+    graph->check(1137)->setChecked(whole);
+    for (int id : {1148, 1138, 1151, 1152})
+        graph->check(id)->setChecked(measure);
+    graph->button(1106)->click();
+
+    QVERIFY(env.ui.messages.empty());
+    QCOMPARE(env.ui.waitCursorDepth, 0);
+    QCOMPARE(env.frame->progressBar()->value(), 0);
+    QCOMPARE(g_bGetAllData, uint8_t(whole));
+    const QString trig = QStringList{"Stop", "Auto", "Ready", "Trig'd", "Scan"}[m_instrument->triggerState()];
+    for (int n = 1; n <= 4; ++n) {
+        const bool open = n <= channels && n != 2;
+        QCOMPARE(bool(g_bChOpen[n - 1]), open);
+        const ChannelSlot &slot = g_ChannelSlots[n];
+        QCOMPARE(graph->plot(n)->visible(), open);
+        QCOMPARE(graph->marker(n)->visible(), open);
+        QCOMPARE(graph->check(kShowIds[n - 1])->isChecked(), open);
+        QCOMPARE(graph->check(kShowIds[n - 1])->isEnabled(), open);
+        if (!open) {
+            for (int row = 0; row < 5; ++row)
+                QCOMPARE(graph->params()->text(row, n), QStringLiteral("****"));
+            QCOMPARE(slot.nCount, 0);
+            QCOMPARE(Data(env)->table()->text(0, n), QString());
+            QCOMPARE(graph->plot(n)->data()->size(), 0);
+            continue;
+        }
+        // With its block a whole record ends where the block starts.
+        const int expected = whole && measure ? std::min(length, vsim::familyWavepntOffset(family) - 8) : length;
+        QCOMPARE(slot.nCount, expected);
+        QCOMPARE(slot.bHasWave, uint8_t(1));
+        QCOMPARE(slot.bHasData, uint8_t(1));
+        QCOMPARE(slot.bMeasured, uint8_t(1));
+        // The curve is the record less 18, never below 0.
+        QCOMPARE(graph->plot(n)->data()->size(), expected);
+        for (int i : {0, 1, expected / 3, expected - 1}) {
+            const int raw = Wave(n)[i];
+            QCOMPARE(graph->plot(n)->data()->at(i)->value, double(raw < 18 ? 0 : raw - 18));
+            QCOMPARE(Data(env)->table()->text(i, n), QString::number(raw));
+        }
+        QCOMPARE(Data(env)->table()->text(23999, n), QString::number(Wave(n)[23999]));
+        // Level 260 - offset, marker at trunc(level - 260) + 247.
+        QCOMPARE(graph->marker(n)->point1->coords().y(), double(247 - offsets[n - 1]));
+        QCOMPARE(graph->params()->text(3, n), QString::number(216 - offsets[n - 1]));
+        QCOMPARE(graph->params()->text(4, n), trig);
+        QVERIFY(QRegularExpression("^\\d+\\.\\d{6}[a-zA-Z]{1,2}s$").match(graph->params()->text(0, n)).hasMatch());
+        QVERIFY(QRegularExpression("^\\d+\\.\\d{6}[mu]?V$").match(graph->params()->text(2, n)).hasMatch());
+        const bool anyBlock = std::any_of(Block(n), Block(n) + kMeasureBytes, [](uint8_t b) { return b != 0; });
+        QCOMPARE(anyBlock, measure);
+    }
+    QCOMPARE(graph->graph()->xAxis->range().upper, double(g_ChannelSlots[1].nCount));
+    QCOMPARE(graph->graph()->yAxis->range().lower, 10.0);
+    QCOMPARE(graph->graph()->yAxis->range().upper, 210.0);
+    // The right pane enabled the pages that hold data.
+    QVERIFY(graph->button(1103)->isEnabled());
+    QVERIFY(Data(env)->button(1033)->isEnabled());
+    QCOMPARE(env.frame->paneText(0), QStringLiteral("Refresh the Wave Graph"));
+    QVERIFY(std::find(LinkSleeps().begin(), LinkSleeps().end(), 600u) != LinkSleeps().end());
+    env.frame->OnDisconnect();
+}
+
+void TestWavePages::twoHundredPointRule()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    CViewWaveGraphDlg *graph = Graph(env);
+    for (int i = 0; i < kRecordBytes; ++i) {
+        g_WaveCH1[i] = uint8_t(i % 256);
+        g_WaveCH2[i] = uint8_t(255 - i % 256);
+    }
+    g_bChOpen[0] = g_bChOpen[1] = 1;
+    g_nWavePointsCH1 = 300;
+    g_nWavePointsCH2 = 201;
+    graph->DrawAfterRefresh();
+    QCOMPARE(graph->plot(1)->data()->size(), 300);
+    QCOMPARE(graph->plot(2)->data()->size(), 201);
+    // Raw 0..18 all land on 0, raw 28 on the bottom edge.
+    for (int raw : {0, 17, 18})
+        QCOMPARE(graph->plot(1)->data()->at(raw)->value, 0.0);
+    QCOMPARE(graph->plot(1)->data()->at(28)->value, 10.0);
+    QCOMPARE(graph->plot(1)->data()->at(228)->value, 210.0);
+
+    g_nWavePointsCH1 = 200;
+    graph->DrawAfterRefresh();
+    QCOMPARE(graph->plot(1)->data()->size(), 0);  // cleared, not drawn
+    QCOMPARE(g_ChannelSlots[1].nCount, 0);
+    QCOMPARE(g_ChannelSlots[1].bHasWave, uint8_t(0));
+    QCOMPARE(g_ChannelSlots[1].bHasData, uint8_t(0));
+    QVERIFY(graph->check(1149)->isChecked());
+    QVERIFY(graph->params()->text(0, 1) != QStringLiteral("****"));
+    QCOMPARE(graph->params()->text(3, 1), QStringLiteral("0"));
+    QCOMPARE(graph->plot(2)->data()->size(), 201);
+    // Save does not offer the undrawn column.
+    CSelectChanDlg dialog(nullptr);
+    dialog.m_nPurpose = 2;
+    dialog.initDialog();
+    QVERIFY(!dialog.radio(0)->isEnabled());
+    QVERIFY(dialog.radio(1)->isEnabled());
+}
+
+void TestWavePages::refreshModesAndDisconnect()
+{
+    StartUsb(70);
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    CViewWaveGraphDlg *graph = Graph(env);
+    graph->button(1106)->click();  // not bound
+    QCOMPARE(env.messageTexts(), QStringList{"The software is not link with device!"});
+    QCOMPARE(env.ui.messages[0].icon, vantor::MsgIcon::Warning);
+    QCOMPARE(g_ChannelSlots[1].nCount, 0);
+    env.ui.clear();
+    graph->button(1108)->click();
+    QCOMPARE(env.messageTexts(), QStringList{"The software is not link with device!"});
+    QVERIFY(!env.frame->refreshTimer().isActive());
+
+    env.frame->OnConnect();
+    QVERIFY(g_bDsoBound);
+    env.ui.clear();
+    graph->button(1108)->click();
+    QVERIFY(env.ui.messages.empty());
+    QVERIFY(env.frame->refreshTimer().isActive());
+    QCOMPARE(env.frame->refreshTimer().interval(), g_nRefreshInterval);
+    QCOMPARE(g_bAutoRefresh, uint8_t(1));
+    QVERIFY(!graph->button(1108)->isEnabled());
+    QVERIFY(graph->button(1110)->isEnabled());
+    QCOMPARE(env.frame->paneText(0), QStringLiteral("Set the refresh mode is : Auto"));
+
+    // A tick is a real refresh.
+    env.frame->OnRefreshTick();
+    QCOMPARE(g_ChannelSlots[1].nCount, vsim::familyScreenLength(3));
+    QCOMPARE(graph->plot(1)->data()->size(), vsim::familyScreenLength(3));
+
+    graph->button(1110)->click();
+    QVERIFY(!env.frame->refreshTimer().isActive());
+    QCOMPARE(g_bAutoRefresh, uint8_t(0));
+    QVERIFY(graph->button(1108)->isEnabled());
+    QVERIFY(!graph->button(1110)->isEnabled());
+    QCOMPARE(env.frame->paneText(0), QStringLiteral("Set the refresh mode is : Manual"));
+
+    graph->button(1108)->click();
+    QVERIFY(env.frame->refreshTimer().isActive());
+    env.frame->OnDisconnect();
+    QVERIFY(!env.frame->refreshTimer().isActive());
+    QCOMPARE(g_bAutoRefresh, uint8_t(0));
+    QVERIFY(graph->button(1108)->isEnabled());
+    QVERIFY(!graph->button(1110)->isEnabled());
+}
+
+void TestWavePages::showBoxesAndMarkers()
+{
+    StartUsb(70);
+    vsim::State state = m_instrument->state();
+    for (auto &c : state.channels)
+        c.on = true;
+    m_instrument->setState(state);
+    AppEnv env;
+    Connect(env);
+    CViewWaveGraphDlg *graph = Graph(env);
+    graph->RefreshWaveGraph();
+    for (int n = 1; n <= 4; ++n)
+        QVERIFY(graph->marker(n)->visible());
+
+    const char *const logs[4] = {"Show/Hide the first graph", "Show/Hide the second graph", "Show/Hide the third graph",
+                                 "Show/Hide the fourth graph"};
+    for (int n = 1; n <= 4; ++n) {
+        graph->check(kShowIds[n - 1])->click();
+        QVERIFY(!graph->plot(n)->visible());
+        QCOMPARE(g_ChannelSlots[n].bHasWave, uint8_t(0));
+        // Markers 1 and 2 follow their boxes; 3 and 4 stay.
+        QCOMPARE(graph->marker(n)->visible(), n > 2);
+        QCOMPARE(env.frame->paneText(0), QString::fromLatin1(logs[n - 1]));
+    }
+    graph->check(1149)->click();
+    QVERIFY(graph->plot(1)->visible());
+    QVERIFY(graph->marker(1)->visible());
+    QCOMPARE(g_ChannelSlots[1].bHasWave, uint8_t(1));
+    env.frame->OnDisconnect();
+}
+
+void TestWavePages::LoadColumn(AppEnv &env, const QString &name, int count, uint8_t seed, uint8_t kind, bool measured)
+{
+    ChannelFileContent content;
+    content.kind = kind;
+    content.measured = measured;
+    for (int i = 0; i < count; ++i)
+        content.samples.append(char(uint8_t(seed + i)));
+    content.params = {QStringLiteral("%1ms").arg(seed), QStringLiteral("0s"), QStringLiteral("2V"),
+                      QStringLiteral("12"), QStringLiteral("Stop")};
+    for (int row = 0; row < 32; ++row)
+        content.measures[size_t(row)] = QStringLiteral("%1.%2").arg(seed).arg(row);
+    WriteAll(env.path(name), EncodeChannelFile(content));
+    g_szOpenFilePath = env.path(name);
+    env.frame->rightWnd()->OpenWaveDataFile();
+}
+
+void TestWavePages::fileColumnsFillThenReplaceSeven()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    CViewWaveGraphDlg *graph = Graph(env);
+    const uint8_t seeds[4] = {10, 20, 30, 40};
+    const int counts[4] = {300, 500, 700, 900};
+    const int expected[4] = {5, 6, 7, 7};
+    for (int k = 0; k < 4; ++k) {
+        LoadColumn(env, QStringLiteral("f%1.wdf").arg(k), counts[k], seeds[k], kKindGraph, k == 1);
+        QVERIFY(env.ui.messages.empty());
+        const int c = expected[k];
+        QCOMPARE(g_ChannelSlots[c].nCount, counts[k]);
+        QCOMPARE(g_ChannelSlots[c].bHasWave, uint8_t(1));
+        QCOMPARE(g_ChannelSlots[c].bHasData, uint8_t(1));
+        QCOMPARE(g_ChannelSlots[c].bMeasured, uint8_t(k == 1));
+        QCOMPARE(graph->plot(c)->data()->size(), counts[k]);
+        QVERIFY(graph->plot(c)->visible());
+        QVERIFY(graph->check(kShowIds[c - 1])->isEnabled());
+        QVERIFY(graph->check(kShowIds[c - 1])->isChecked());
+        QCOMPARE(Data(env)->table()->text(0, c), QString::number(seeds[k]));
+        QCOMPARE(Data(env)->table()->text(counts[k] - 1, c), QString::number(uint8_t(seeds[k] + counts[k] - 1)));
+        QCOMPARE(Data(env)->table()->text(counts[k], c), QString());  // file columns end empty
+        QCOMPARE(graph->params()->text(0, c), QStringLiteral("%1ms").arg(seeds[k]));
+    }
+    QCOMPARE(Data(env)->table()->text(0, 5), QString::number(10));
+    QCOMPARE(Data(env)->table()->text(0, 6), QString::number(20));
+    QCOMPARE(Measures(env)->text(27, 6), QStringLiteral("20.27"));
+    QCOMPARE(Measures(env)->text(28, 6), QStringLiteral("20.28"));
+    QVERIFY(graph->button(1103)->isEnabled());
+    QVERIFY(Data(env)->button(1030)->isEnabled());
+}
+
+void TestWavePages::csvRoundTripByteForByte()
+{
+    StartUsb(70);
+    AppEnv env;
+    Connect(env);
+    CViewWaveGraphDlg *graph = Graph(env);
+    graph->check(1148)->setChecked(true);
+    graph->RefreshWaveGraph();
+    const int count = g_ChannelSlots[1].nCount;
+    QVERIFY(count > 200);
+    for (int row = 0; row < 32; ++row)
+        Measures(env)->setText(row, 1, QStringLiteral("%1.5mV").arg(row));
+
+    env.ui.dialogHandlers.push_back(ChooseColumn(1));
+    env.ui.fileAnswers = {env.path("one.csv")};
+    graph->button(1103)->click();
+    QVERIFY(env.ui.messages.empty());
+    QCOMPARE(env.frame->paneText(0), QStringLiteral("Save Wave Garph file successed！"));
+    const QByteArray first = ReadAll(env.path("one.csv"));
+    const QList<QByteArray> lines = first.split('\n');
+    QCOMPARE(lines.size(), 4 + count + 5 + 32 + 1);
+    QCOMPARE(lines[0], QByteArray::number(count) + "\r");
+    QCOMPARE(lines[1], QByteArray("320\r"));
+    QCOMPARE(lines[3], QByteArray("2\r"));
+    QCOMPARE(lines[4], QByteArray::number(g_WaveCH1[0]) + "\r");
+    QCOMPARE(lines[4 + count], graph->params()->text(0, 1).left(9).toLatin1() + "\r");
+
+#ifdef VANTOR_PYTHON
+    // Another program reads it as one value per row.
+    QProcess python;
+    python.start(QStringLiteral(VANTOR_PYTHON),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import csv,sys\nrows=list(csv.reader(open(sys.argv[1],newline='')))\n"
+                                 "assert all(len(r)==1 for r in rows)\nprint(len(rows),rows[0][0],rows[3][0],rows[4][0])"),
+                  env.path("one.csv")});
+    QVERIFY(python.waitForFinished(20000));
+    QCOMPARE(python.exitCode(), 0);
+    QCOMPARE(QString::fromLatin1(python.readAllStandardOutput()).trimmed(),
+             QStringLiteral("%1 %2 2 %3").arg(4 + count + 5 + 32).arg(count).arg(g_WaveCH1[0]));
+#endif
+
+    graph->LoadWaveGraphFile(env.path("one.csv"));
+    QVERIFY(env.ui.messages.empty());
+    QCOMPARE(g_ChannelSlots[5].nCount, count);
+    QCOMPARE(g_ChannelSlots[5].bMeasured, uint8_t(1));
+    QCOMPARE(g_ChannelSlots[5].bHasWave, uint8_t(1));
+    QCOMPARE(Measures(env)->text(27, 5), QStringLiteral("27.5mV"));
+    QCOMPARE(Measures(env)->text(28, 5), QStringLiteral("28.5mV"));
+    QCOMPARE(graph->plot(5)->data()->size(), count);
+    QVERIFY(graph->check(1142)->isChecked());
+    for (int row : {0, count / 2, count - 1})
+        QCOMPARE(Data(env)->table()->text(row, 5), Data(env)->table()->text(row, 1));
+
+    env.ui.dialogHandlers.push_back(ChooseColumn(5));
+    env.ui.fileAnswers = {env.path("two.csv")};
+    graph->button(1103)->click();
+    QCOMPARE(ReadAll(env.path("two.csv")), first);
+    env.frame->OnDisconnect();
+}
+
+void TestWavePages::wdfRoundTripByteForByte()
+{
+    StartUsb(70);
+    AppEnv env;
+    Connect(env);
+    CViewWaveGraphDlg *graph = Graph(env);
+    graph->check(1148)->setChecked(true);
+    graph->check(1137)->setChecked(true);
+    graph->RefreshWaveGraph();
+    const int count = g_ChannelSlots[1].nCount;
+    QCOMPARE(count, 24000);
+    for (int row = 0; row < 32; ++row)
+        Measures(env)->setText(row, 1, QStringLiteral("v%1").arg(row));
+
+    env.ui.dialogHandlers.push_back(ChooseColumn(1));
+    env.ui.fileAnswers = {env.path("one.wdf")};
+    graph->button(1103)->click();
+    QVERIFY(env.ui.messages.empty());
+    const QByteArray first = ReadAll(env.path("one.wdf"));
+    QCOMPARE(first.size(), 64 + count + 320);
+    QCOMPARE(uint8_t(first[9]), uint8_t(kKindGraph));
+    QCOMPARE(first.mid(12, count), QByteArray(reinterpret_cast<const char *>(g_WaveCH1), count));
+    QCOMPARE(first.mid(64 + count + 270, 4), QByteArray("v28\0", 4));
+    // The lamps in the file's order 0, 2, 9, 3, ...
+    QCOMPARE(uint8_t(first[12 + count + 1]), g_LedStatus[2]);
+    QCOMPARE(uint8_t(first[12 + count + 2]), g_LedStatus[9]);
+
+    graph->LoadWaveGraphFile(env.path("one.wdf"));
+    QVERIFY(env.ui.messages.empty());
+    QCOMPARE(g_ChannelSlots[5].nCount, count);
+    QCOMPARE(Measures(env)->text(27, 5), QStringLiteral("v27"));
+    QCOMPARE(Measures(env)->text(28, 5), QStringLiteral("v28"));
+    env.ui.dialogHandlers.push_back(ChooseColumn(5));
+    env.ui.fileAnswers = {env.path("two.wdf")};
+    graph->button(1103)->click();
+    QCOMPARE(ReadAll(env.path("two.wdf")), first);
+    env.frame->OnDisconnect();
+}
+
+void TestWavePages::dataPageSaveAsAndCommands()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    CViewWavedataDlg *data = Data(env);
+    for (int id : {1030, 1033, 1037, 1032})
+        QVERIFY(!data->button(id)->isEnabled());
+    data->CopyWaveData();
+    QCOMPARE(env.messageTexts(), QStringList{"There is no Wave Data for copy!"});
+    QCOMPARE(env.ui.messages[0].icon, vantor::MsgIcon::Warning);
+    env.ui.clear();
+    data->PrintWaveData();
+    QCOMPARE(env.messageTexts(), QStringList{"There is no Wave Data for print!"});
+    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("打印失败：波形数据列表中当前没有数据")));
+    data->OnEdit();
+    QCOMPARE(env.frame->paneText(0), QStringLiteral("当前操作：编辑波形数据"));
+
+    LoadColumn(env, QStringLiteral("in.wdf"), 400, 3, kKindGraph, false);
+    QVERIFY(data->button(1030)->isEnabled());
+    QVERIFY(!data->button(1032)->isEnabled());  // nothing enables it
+    // A text cell of five characters is saved by its first four.
+    data->table()->setText(0, 5, "12345");
+    env.ui.clear();
+    env.ui.dialogHandlers.push_back(ChooseColumn(5));
+    env.ui.fileAnswers = {env.path("out")};
+    data->button(1030)->click();
+    QVERIFY(env.ui.messages.empty());
+    QCOMPARE(env.frame->paneText(0), QStringLiteral("Save Wave Data file successed！"));
+    const QByteArray saved = ReadAll(env.path("out.wdf"));
+    QCOMPARE(saved.size(), 64 + 400);
+    QCOMPARE(uint8_t(saved[9]), uint8_t(kKindWaveData));
+    QCOMPARE(uint8_t(saved[12]), uint8_t(1234 % 256));
+    QCOMPARE(uint8_t(saved[13]), uint8_t(4));
+
+    // Written by this page: loads without its curve flag.
+    g_szOpenFilePath = env.path("out.wdf");
+    env.frame->rightWnd()->OpenWaveDataFile();
+    QCOMPARE(g_ChannelSlots[6].bHasWave, uint8_t(0));
+    QCOMPARE(g_ChannelSlots[6].bHasData, uint8_t(1));
+
+    // A file that cannot be created.
+    env.ui.clear();
+    env.ui.dialogHandlers.push_back(ChooseColumn(5));
+    env.ui.fileAnswers = {env.path("missing/dir/x.wdf")};
+    data->button(1030)->click();
+    QCOMPARE(env.messageTexts(), QStringList{"Try to save Wave Data file failed!"});
+    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("保存波形数据文件失败")));
+}
+
+void TestWavePages::refusedFilesChangeNothing_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    const QString incorrect = QStringLiteral("The opened file is incorrect!");
+    QByteArray params;
+    for (int i = 0; i < 5; ++i)
+        params += "p\r\n";
+    QTest::newRow("csv line 4") << "a.csv" << QByteArray("3\r\n0\r\n0\r\n1\r\n1\r\n2\r\n3\r\n") + params << incorrect;
+    QTest::newRow("csv above 24000") << "b.csv" << QByteArray("24001\r\n0\r\n0\r\n2\r\n") + params << incorrect;
+    QTest::newRow("csv short") << "c.csv" << QByteArray("400\r\n0\r\n0\r\n2\r\n1\r\n2\r\n") + params << incorrect;
+
+    ChannelFileContent content;
+    content.samples = QByteArray(300, '\x40');
+    const QByteArray good = EncodeChannelFile(content);
+    auto withInt = [&](int offset, int32_t value) {
+        QByteArray b = good;
+        std::memcpy(b.data() + offset, &value, 4);
+        return b;
+    };
+    QByteArray big = withInt(0, 24001);
+    big.append(QByteArray(24001, '\x40'));
+    QTest::newRow("wdf above 24000") << "d.wdf" << big << incorrect;
+    QTest::newRow("wdf short") << "e.wdf" << withInt(0, 1000) << incorrect;
+    QTest::newRow("wdf text block") << "f.wdf" << withInt(4, 64) << incorrect;
+    QTest::newRow("csv unreadable") << "missing.csv" << QByteArray() << QStringLiteral("Try to openning the selected file failed!");
+    QTest::newRow("other type") << "g.txt" << QByteArray("1") << QStringLiteral("Try to openning the selected file failed!");
+}
+
+void TestWavePages::refusedFilesChangeNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    LoadColumn(env, QStringLiteral("held.wdf"), 300, 7, kKindGraph, true);
+    QCOMPARE(g_ChannelSlots[5].nCount, 300);
+    if (!bytes.isEmpty())
+        WriteAll(env.path(name), bytes);
+    const PageSnapshot before = PageSnapshot::Take(env);
+    env.ui.clear();
+    Graph(env)->LoadWaveGraphFile(env.path(name));
+    QCOMPARE(env.messageTexts(), QStringList{message});
+    QVERIFY(PageSnapshot::Take(env) == before);
+    if (name.endsWith(QLatin1String(".wdf"))) {
+        // The right pane's request refuses it with its own message.
+        env.ui.clear();
+        g_szOpenFilePath = env.path(name);
+        env.frame->rightWnd()->OpenWaveDataFile();
+        QCOMPARE(env.messageTexts(),
+                 QStringList{QStringLiteral("打开选定文件失败，请确定文件是否被破坏、文件格式是否正确？")});
+        QVERIFY(PageSnapshot::Take(env) == before);
+    }
+}
+
+void TestWavePages::copyTextLayout()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    WaveDataTable *table = Data(env)->table();
+    g_ChannelSlots[1].nCount = 2;
+    g_ChannelSlots[6].nCount = 3;
+    table->setText(0, 1, "12");
+    table->setText(1, 1, "255");
+    table->setText(0, 6, "1234567890AB");  // cut to its field
+    table->setText(1, 6, "7");
+    table->setText(2, 6, "8");
+    table->setText(2, 7, "123456789X");  // the last field loses its tenth character to the line end
+    g_bWaveDataHasData = 1;
+    Data(env)->CopyWaveData();
+    QCOMPARE(env.ui.clipboardTexts.size(), 1);
+    const QString expected = QStringLiteral(
+        "#        CH1       CH2       CH3       CH4       Chan5     Chan6     Chan7     \n"
+        "1        12                                                1234567890         \n"
+        "2        255                                               7                  \n"
+        "3                                                          8         123456789\n"
+        "\n");
+    QCOMPARE(env.ui.clipboardTexts[0], expected);
+    const QStringList lines = expected.split('\n');
+    QCOMPARE(lines[0].size() + 1, 80);
+    QCOMPARE(lines[1].size() + 1, 79);
+    QCOMPARE(env.frame->paneText(0), QStringLiteral("Copy Wave Data"));
+}
+
+void TestWavePages::graphPicturesZoomAndReadout()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    env.frame->resize(1200, 900);
+    env.frame->show();
+    env.frame->rightWnd()->SelectTab(1);
+    CViewWaveGraphDlg *graph = Graph(env);
+    QTRY_VERIFY(graph->isVisible());
+    QTRY_VERIFY(graph->graph()->width() > 300);
+    std::vector<uint8_t> samples(1000);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = uint8_t(128 + 100 * std::sin(double(i) / 50));
+    graph->PlotWaveColumn(samples.data(), 1000, 5);
+    graph->ShowGraphColumn(5);
+
+    QVERIFY(graph->SaveGraphPicture(env.path("g.png")));
+    QImage png(env.path("g.png"));
+    QVERIFY(!png.isNull());
+    QVERIFY(png.width() > 100);
+    QVERIFY(graph->SaveGraphPicture(env.path("g.pdf")));
+    QVERIFY(ReadAll(env.path("g.pdf")).startsWith("%PDF"));
+
+    // Zoomed or panned away, a double-click restores the design's ranges.
+    graph->graph()->xAxis->setRange(100, 200);
+    graph->graph()->yAxis->setRange(50, 60);
+    QTest::mouseDClick(graph->graph(), Qt::LeftButton, {}, graph->graph()->rect().center());
+    QCOMPARE(graph->graph()->xAxis->range().lower, 0.0);
+    QCOMPARE(graph->graph()->xAxis->range().upper, 1000.0);
+    QCOMPARE(graph->graph()->yAxis->range().lower, 10.0);
+    QCOMPARE(graph->graph()->yAxis->range().upper, 210.0);
+
+    graph->graph()->replot();
+    const QPoint at(int(graph->graph()->xAxis->coordToPixel(250)), int(graph->graph()->yAxis->coordToPixel(110)));
+    QMouseEvent move(QEvent::MouseMove, at, graph->graph()->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(graph->graph(), &move);
+    const QStringList parts = graph->cursorText().split(QRegularExpression("\\s+"));
+    QCOMPARE(parts.size(), 4);
+    QVERIFY(std::abs(parts[1].toInt() - 250) <= 2);
+    QVERIFY(std::abs(parts[3].toInt() - 128) <= 2);  // the raw code, offset restored
+
+    // Copy puts the page's picture on the clipboard.
+    graph->CopyGraphImage();
+    QCOMPARE(env.ui.clipboardImages.size(), size_t(1));
+    QCOMPARE(env.ui.clipboardImages[0].size(), graph->size() * graph->devicePixelRatio());
+    // Print with no box ticked.
+    for (int id : kShowIds)
+        graph->check(id)->setChecked(false);
+    env.ui.clear();
+    graph->PrintWaveGraph();
+    QCOMPARE(env.messageTexts(), QStringList{"There is no graph showed!"});
+}
+
+QTEST_MAIN(TestWavePages)
+#include "tst_wave_pages.moc"

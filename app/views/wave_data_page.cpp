@@ -1,0 +1,251 @@
+#include "wave_data_page.h"
+
+#include "channel_files.h"
+#include "page_tables.h"
+#include "page_links.h"
+#include "view_pages.h"
+
+#include "../shell/base_operation.h"
+#include "../shell/dialogs.h"
+#include "../shell/globals.h"
+#include "../shell/logs.h"
+#include "../shell/main_frame.h"
+#include "../shell/panes.h"
+#include "../shell/vantor_app.h"
+
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <cstring>
+
+using namespace views;
+
+namespace {
+
+// Left-aligned in a field of width characters, cut to it.
+void AppendField(QByteArray &out, const char *text, int length, int width)
+{
+    length = std::min(length, width);
+    out.append(text, length);
+    out.append(width - length, ' ');
+}
+
+constexpr int kFirstField = 9;
+constexpr int kField = 10;
+constexpr int kLampOrder[10] = {0, 2, 9, 3, 4, 5, 6, 7, 8, 1};
+
+}  // namespace
+
+CViewWavedataDlg::CViewWavedataDlg(QWidget *parent) : CViewPage(parent, 147, QStringLiteral("CViewWavedataDlg"))
+{
+    auto *layout = new QVBoxLayout(this);
+    auto *top = new QHBoxLayout;
+    layout->addLayout(top);
+    m_title = Ctrl(new QLabel(QStringLiteral("Wave Data"), this), 1153);
+    QFont font = m_title->font();
+    font.setFamily(QStringLiteral("黑体"));
+    font.setPixelSize(16);
+    m_title->setFont(font);
+    m_title->setStyleSheet(QStringLiteral("QLabel { color: %1; background: %2; padding: 2px 8px; }")
+                               .arg(FromColorRef(0x000074E8).name(), FromColorRef(0x00FFB062).name()));
+    top->addWidget(m_title);
+    top->addStretch(1);
+    connect(AddButton(top, 1033, QStringLiteral("Copy")), &QPushButton::clicked, this, &CViewWavedataDlg::CopyWaveData);
+    connect(AddButton(top, 1037, QStringLiteral("Print")), &QPushButton::clicked, this,
+            &CViewWavedataDlg::PrintWaveData);
+    connect(AddButton(top, 1030, QStringLiteral("Save as")), &QPushButton::clicked, this,
+            &CViewWavedataDlg::SaveWaveDataFile);
+    connect(AddButton(top, 1032, QStringLiteral("可编辑")), &QPushButton::clicked, this, &CViewWavedataDlg::OnEdit);
+
+    m_table = new WaveDataTable(this);
+    m_view = Ctrl(new QTableView(this), 1018);
+    m_view->setModel(m_table);
+    m_view->verticalHeader()->hide();
+    // Fixed row heights: the view then never measures 24000 rows.
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->setDefaultSectionSize(20);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setShowGrid(true);
+    m_view->setColumnWidth(0, 50);
+    for (int c = 1; c <= kWaveColumns; ++c)
+        m_view->setColumnWidth(c, 80);
+    m_view->setStyleSheet(QStringLiteral("QTableView { background: %1; }").arg(FromColorRef(0x00EDEDC7).name()));
+    layout->addWidget(m_view, 1);
+
+    if (!g_bWaveDataHasData)
+        for (int id : {1033, 1037, 1032, 1030})
+            button(id)->setEnabled(false);
+    Localise();
+}
+
+void CViewWavedataDlg::EnableOutputButtons()
+{
+    for (int id : {1030, 1033, 1037})
+        button(id)->setEnabled(true);
+}
+
+void CViewWavedataDlg::FillWaveDataColumn(int column, bool allRows)
+{
+    if (column >= 1 && column <= 4) {
+        if (!g_bChOpen[column - 1])
+            return;
+        m_table->setNumbers(column, LiveWave(column), allRows ? kWaveRows : LivePoints(column));
+    } else if (column >= 5 && column <= 7) {
+        m_table->clearColumn(column);
+        m_table->setNumbers(column, g_FileWave, g_ChannelSlots[column].nCount);
+    }
+}
+
+bool CViewWavedataDlg::WriteWaveFile(int column, int origin, const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const ChannelSlot &slot = g_ChannelSlots[column];
+    const int count = std::clamp(slot.nCount, 0, kWaveRows);
+    ChannelFileContent content;
+    content.kind = uint8_t(origin);
+    content.measured = slot.bMeasured != 0;
+    // What the table shows, not the instrument's buffer.
+    std::memset(g_FileWave, 0, sizeof g_FileWave);
+    for (int row = 0; row < count; ++row) {
+        int length = 0;
+        const char *text = m_table->bytes(row, column, &length);
+        g_FileWave[row] = LeadingByte(text, std::min(length, 4));
+    }
+    content.samples = QByteArray(reinterpret_cast<const char *>(g_FileWave), count);
+    for (int i = 0; i < 10; ++i)
+        content.lamps[size_t(i)] = g_LedStatus[kLampOrder[i]];
+    CRightWnd *right = RightPane();
+    if (CViewWaveGraphDlg *graph = right ? right->graphPage() : nullptr)
+        for (int row = 0; row < 5; ++row)
+            content.params[size_t(row)] = graph->params()->text(row, column);
+    if (content.measured && right && right->measurePage())
+        for (int row = 0; row < 32; ++row)
+            content.measures[size_t(row)] = right->measurePage()->table()->text(row, column);
+    const QByteArray bytes = EncodeChannelFile(content);
+    return file.write(bytes) == bytes.size();
+}
+
+bool CViewWavedataDlg::LoadWaveDataFile(const QString &path, bool *refused)
+{
+    if (refused)
+        *refused = false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    ChannelFileContent content;
+    // Checked whole before anything changes, so a bad file leaves every page as it was.
+    if (!DecodeChannelFile(file.readAll(), content)) {
+        if (refused)
+            *refused = true;
+        return false;
+    }
+    const int c = PickFileColumn();
+    ChannelSlot &slot = g_ChannelSlots[c];
+    slot.nCount = int32_t(content.samples.size());
+    slot.bMeasured = content.measured ? 1 : 0;
+    slot.bHasWave = content.kind == kKindGraph ? 1 : 0;
+    slot.bHasData = 1;
+    std::memset(g_FileWave, 0, sizeof g_FileWave);
+    std::memcpy(g_FileWave, content.samples.constData(), size_t(content.samples.size()));
+    CRightWnd *right = RightPane();
+    CViewWaveGraphDlg *graph = right ? right->graphPage() : nullptr;
+    if (graph)
+        graph->PlotWaveColumn(g_FileWave, slot.nCount, c);
+    FillWaveDataColumn(c, false);
+    if (graph)
+        graph->FillParamColumn(&content.params, c);
+    if (content.measured && right && right->measurePage())
+        for (int row = 0; row < 32; ++row)
+            right->measurePage()->table()->setText(row, c, content.measures[size_t(row)]);
+    if (graph)
+        graph->ShowGraphColumn(c);
+    return true;
+}
+
+QString CViewWavedataDlg::CopyWaveDataText() const
+{
+    int rows = 0;
+    for (int c = 1; c <= 7; ++c)
+        rows = std::max(rows, std::clamp(g_ChannelSlots[c].nCount, 0, kWaveRows));
+    QByteArray out;
+    out.reserve(80 + rows * 79 + 1);
+    const QByteArray hash = WaveDataTable::title(0).toLatin1();
+    AppendField(out, hash.constData(), int(hash.size()), kFirstField);
+    for (int c = 1; c <= 7; ++c) {
+        const QByteArray title = WaveDataTable::title(c).toLatin1();
+        AppendField(out, title.constData(), int(title.size()), kField);
+    }
+    out.append('\n');
+    char number[16];
+    for (int row = 0; row < rows; ++row) {
+        const int n = std::snprintf(number, sizeof number, "%d", row + 1);
+        AppendField(out, number, n, kFirstField);
+        for (int c = 1; c <= 7; ++c) {
+            int length = 0;
+            const char *text = m_table->bytes(row, c, &length);
+            AppendField(out, text, length, kField);
+        }
+        out.back() = '\n';
+    }
+    out.append('\n');
+    return QString::fromUtf8(out);
+}
+
+void CViewWavedataDlg::CopyWaveData()
+{
+    LogText(Tr("Copy Wave Data", "复制波形数据到剪贴板"));
+    if (!g_bWaveDataHasData) {
+        Ui().messageBox(this, QStringLiteral("Error"), QStringLiteral("There is no Wave Data for copy!"),
+                        vantor::MsgIcon::Warning);
+        return;
+    }
+    Ui().beginWaitCursor();
+    Ui().setClipboardText(CopyWaveDataText());
+    Ui().endWaitCursor();
+}
+
+void CViewWavedataDlg::SaveWaveDataFile()
+{
+    LogText(QStringLiteral("Save Wave Data file"));
+    CSelectChanDlg dialog(this);
+    dialog.m_nPurpose = 0;
+    if (Ui().runDialog(&dialog) != QDialog::Accepted)
+        return;
+    const int c = dialog.m_nSelected + 1;
+    if (c < 1 || c > 7 || !g_ChannelSlots[c].bHasData)
+        return;
+    if (!SaveFileDialogFor(2))
+        return;
+    Ui().beginWaitCursor();
+    QString path = g_szSaveFilePath;
+    if (!path.contains(QLatin1String(".wdf")))
+        path += QStringLiteral(".wdf");
+    if (!WriteWaveFile(c, kKindWaveData, path)) {
+        DebugLog(QStringLiteral("保存波形数据文件失败"), kNormal);
+        Ui().endWaitCursor();
+        Ui().messageBox(this, QStringLiteral("Error"), QStringLiteral("Try to save Wave Data file failed!"),
+                        vantor::MsgIcon::Information);
+        return;
+    }
+    Ui().endWaitCursor();
+    LogText(QStringLiteral("Save Wave Data file successed！"));
+}
+
+void CViewWavedataDlg::PrintWaveData()
+{
+    LogText(QStringLiteral("Print Wave Data"));
+    if (m_table->rowCount() == 0 || !g_bWaveDataHasData) {
+        DebugLog(QStringLiteral("打印失败：波形数据列表中当前没有数据"), kNormal);
+        Ui().messageBox(this, QStringLiteral("Error"), QStringLiteral("There is no Wave Data for print!"),
+                        vantor::MsgIcon::Information);
+    }
+    // The print-range dialog and preview take over here once printing exists.
+}
+
+void CViewWavedataDlg::OnEdit() { LogText(QStringLiteral("当前操作：编辑波形数据")); }

@@ -1,0 +1,681 @@
+#include "wave_graph_page.h"
+
+#include "channel_files.h"
+#include "page_tables.h"
+#include "page_links.h"
+#include "view_pages.h"
+
+#include "../platform/gbk.h"
+#include "../shell/base_operation.h"
+#include "../shell/dialogs.h"
+#include "../shell/globals.h"
+#include "../shell/logs.h"
+#include "../shell/main_frame.h"
+#include "../shell/panes.h"
+#include "../shell/vantor_app.h"
+
+#include <tavlink.h>
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <cmath>
+#include <cstring>
+#include <qcustomplot.h>
+
+const uint32_t kPlotColours[7] = {0x0000FFFF, 0x00FFFF00, 0x0000FF00, 0x000000FF, 0x0000FF00, 0x00FF0000, 0x00008000};
+
+using namespace views;
+
+namespace {
+
+constexpr int kShowIds[7] = {1149, 1139, 1140, 1141, 1142, 1143, 1144};
+constexpr int kMeasureIds[4] = {1148, 1138, 1151, 1152};
+constexpr int kSampleOffset = 18;
+constexpr double kYMin = 10.0, kYMax = 210.0;
+constexpr int kMinDrawnPoints = 200;
+
+const char *const kShowLogs[7][2] = {
+    {"Show/Hide the first graph", "显示/隐藏第一波形"},   {"Show/Hide the second graph", "显示/隐藏第二波形"},
+    {"Show/Hide the third graph", "显示/隐藏第三波形"},   {"Show/Hide the fourth graph", "显示/隐藏第四波形"},
+    {"Show/Hide the fifth graph", "显示/隐藏第五波形"},   {"Show/Hide the sixth graph", "显示/隐藏第六波形"},
+    {"Show/Hide the seventh graph", "显示/隐藏第七波形"}};
+
+using HoriFn = bool (*)(char *, int *, char *, bool);
+using WaveFn = bool (*)(unsigned char *, int *, unsigned char *);
+const HoriFn kHori[4] = {Get_CH1_HoriP_VertP_Trig, Get_CH2_HoriP_VertP_Trig, Get_CH3_HoriP_VertP_Trig,
+                         Get_CH4_HoriP_VertP_Trig};
+const WaveFn kScreen[4] = {GetParameter_CH1_WaveData_And_wavepnt, GetParameter_CH2_WaveData_And_wavepnt,
+                           GetParameter_CH3_WaveData_And_wavepnt, GetParameter_CH4_WaveData_And_wavepnt};
+const WaveFn kWhole[4] = {GetParameter_CH1_AllWaveData, GetParameter_CH2_AllWaveData, GetParameter_CH3_AllWaveData,
+                          GetParameter_CH4_AllWaveData};
+
+int &VertPos(int n) { return n == 1 ? g_nVertPosCH1 : n == 2 ? g_nVertPosCH2 : n == 3 ? g_nVertPosCH3 : g_nVertPosCH4; }
+QString &VoltsText(int n)
+{
+    return n == 1 ? g_szVoltsDivCH1 : n == 2 ? g_szVoltsDivCH2 : n == 3 ? g_szVoltsDivCH3 : g_szVoltsDivCH4;
+}
+double &Level(int n) { return n == 1 ? g_dLevelCH1 : n == 2 ? g_dLevelCH2 : n == 3 ? g_dLevelCH3 : g_dLevelCH4; }
+uint8_t *MeasureBlock(int n)
+{
+    return n == 1 ? g_MeasureCH1 : n == 2 ? g_MeasureCH2 : n == 3 ? g_MeasureCH3 : g_MeasureCH4;
+}
+
+QString TrigText(uint8_t state)
+{
+    static const char *const words[5] = {"Stop", "Auto", "Ready", "Trig'd", "Scan"};
+    // A state the instrument should never send is shown as unknown.
+    return state < 5 ? QString::fromLatin1(words[state]) : QStringLiteral("****");
+}
+
+// Up to four characters of a unit field that may lack its NUL.
+QString UnitText(const char unit[5]) { return QString::fromLatin1(unit, int(strnlen(unit, 4))); }
+
+void Log(const char *english, const char *chinese)
+{
+    if (CMainFrame *frame = AfxGetMainFrame())
+        frame->LogOperation(Tr(english, chinese));
+}
+
+void Progress(int mode, int step, int fifth)
+{
+    if (CMainFrame *frame = AfxGetMainFrame())
+        frame->RunProgress(mode, step, fifth);
+}
+
+void Message(QWidget *parent, const char *text, vantor::MsgIcon icon)
+{
+    Ui().messageBox(parent, Tr("Error", "错误"), QString::fromUtf8(text), icon);
+}
+
+}  // namespace
+
+int PickFileColumn()
+{
+    for (int c = 5; c <= 7; ++c) {
+        const ChannelSlot &s = g_ChannelSlots[c];
+        if (!s.bHasWave && !s.bHasData && !s.bMeasured)
+            return c;
+    }
+    g_ChannelSlots[7] = ChannelSlot{};
+    return 7;
+}
+
+double MarkerCoordinate(double level) { return double(std::trunc(level - 260.0) + 247.0); }
+
+CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent) : CViewPage(parent, 173, QStringLiteral("CViewWaveGraphDlg"))
+{
+    auto group = [this](QBoxLayout *into, int id, const QString &title) {
+        auto *box = Ctrl(new QGroupBox(title, this), id);
+        auto *layout = new QVBoxLayout(box);
+        into->addWidget(box);
+        return layout;
+    };
+    auto *row = new QHBoxLayout(this);
+    auto *column = new QVBoxLayout;
+    row->addLayout(column);
+    auto *oper = group(column, 1153, QStringLiteral("Graph Oper"));
+    connect(AddButton(oper, 1103, QStringLiteral("Save")), &QPushButton::clicked, this,
+            &CViewWaveGraphDlg::SaveWaveGraphFile);
+    connect(AddButton(oper, 1104, QStringLiteral("Open")), &QPushButton::clicked, this,
+            &CViewWaveGraphDlg::OpenWaveGraphFile);
+    connect(AddButton(oper, 1105, QStringLiteral("Copy")), &QPushButton::clicked, this,
+            &CViewWaveGraphDlg::CopyGraphImage);
+    connect(AddButton(oper, 1107, QStringLiteral("Print")), &QPushButton::clicked, this,
+            &CViewWaveGraphDlg::PrintWaveGraph);
+    auto *refresh = group(column, 1154, QStringLiteral("Refresh Oper"));
+    auto *data = group(refresh, 1155, QStringLiteral("Wave Data"));
+    AddCheck(data, 1137, QStringLiteral("GetAllData"));
+    auto *mode = group(refresh, 1156, QStringLiteral("Mode"));
+    connect(AddButton(mode, 1108, QStringLiteral("Auto")), &QPushButton::clicked, this, &CViewWaveGraphDlg::OnAuto);
+    connect(AddButton(mode, 1110, QStringLiteral("Manu")), &QPushButton::clicked, this, &CViewWaveGraphDlg::OnManu);
+    auto *measure = group(refresh, 1157, QStringLiteral("Measure"));
+    AddCheck(measure, 1148, QStringLiteral("CH1 "));
+    AddCheck(measure, 1138, QStringLiteral("CH2"));
+    AddCheck(measure, 1151, QStringLiteral("CH3 "));
+    AddCheck(measure, 1152, QStringLiteral("CH4 "));
+    connect(AddButton(refresh, 1106, QStringLiteral("Refresh")), &QPushButton::clicked, this,
+            &CViewWaveGraphDlg::RefreshWaveGraph);
+    auto *show = group(column, 1158, QStringLiteral("Graph Show"));
+    const char *const showTexts[7] = {"CH1", "CH2", "CH3", "CH4", "Chan 5", "Chan 6", "Chan 7"};
+    for (int i = 0; i < 7; ++i) {
+        QCheckBox *box = AddCheck(show, kShowIds[i], QString::fromLatin1(showTexts[i]));
+        QPalette palette = box->palette();
+        palette.setColor(QPalette::WindowText, FromColorRef(kPlotColours[i]));
+        box->setPalette(palette);
+        box->setStyleSheet(QStringLiteral("QCheckBox { color: %1; }").arg(FromColorRef(kPlotColours[i]).name()));
+        connect(box, &QCheckBox::clicked, this, [this, i] { OnShowBox(i + 1); });
+    }
+    column->addStretch(1);
+
+    auto *right = new QVBoxLayout;
+    row->addLayout(right, 1);
+    m_graph = Ctrl(new QCustomPlot(this), 1159);
+    m_graph->setMinimumSize(320, 200);
+    m_graph->setBackground(QColor(0x10, 0x14, 0x1a));
+    m_graph->axisRect()->setBackground(Qt::black);
+    for (QCPAxis *axis : {m_graph->xAxis, m_graph->yAxis}) {
+        axis->setBasePen(QPen(QColor(0x80, 0x80, 0x80)));
+        axis->setTickPen(QPen(QColor(0x80, 0x80, 0x80)));
+        axis->setSubTickPen(QPen(QColor(0x60, 0x60, 0x60)));
+        axis->setTickLabelColor(QColor(0xb0, 0xb0, 0xb0));
+        axis->setLabelColor(QColor(0xb0, 0xb0, 0xb0));
+        axis->grid()->setPen(QPen(QColor(0x40, 0x40, 0x40), 0, Qt::DotLine));
+    }
+    m_graph->xAxis->setObjectName(QStringLiteral("XAxis"));
+    m_graph->yAxis->setObjectName(QStringLiteral("YAxis-1"));
+    m_graph->xAxis->setRange(0, 1000);
+    m_graph->yAxis->setRange(kYMin, kYMax);
+    for (int i = 0; i < 7; ++i) {
+        QCPGraph *g = m_graph->addGraph(m_graph->xAxis, m_graph->yAxis);
+        g->setName(QStringLiteral("Plot-%1").arg(i + 1));
+        g->setPen(QPen(FromColorRef(kPlotColours[i]), 1));
+        g->setAdaptiveSampling(true);
+    }
+    for (int n = 1; n <= 4; ++n) {
+        auto *line = new QCPItemStraightLine(m_graph);
+        line->setObjectName(QStringLiteral("Annotation-%1").arg(n));
+        line->setPen(QPen(FromColorRef(kPlotColours[n - 1]), 1, Qt::DashLine));
+        auto *label = new QCPItemText(m_graph);
+        label->setText(QStringLiteral("CH%1").arg(n));
+        label->setColor(FromColorRef(kPlotColours[n - 1]));
+        label->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
+        label->position->setTypeX(QCPItemPosition::ptAxisRectRatio);
+        label->position->setTypeY(QCPItemPosition::ptPlotCoords);
+        m_markers[size_t(n - 1)] = line;
+        m_markerLabels[size_t(n - 1)] = label;
+        SetMarker(n, 0);
+        ShowMarker(n, false);
+    }
+    m_graph->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    m_graph->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_graph, &QCustomPlot::mouseDoubleClick, this, [this] { RestoreRanges(); });
+    connect(m_graph, &QCustomPlot::mouseMove, this, [this](QMouseEvent *e) {
+        OnGraphMouseMove(m_graph->xAxis->pixelToCoord(e->position().x()),
+                         m_graph->yAxis->pixelToCoord(e->position().y()));
+    });
+    connect(m_graph, &QWidget::customContextMenuRequested, this, [this] { OfferPictureSave(); });
+    right->addWidget(m_graph, 3);
+    m_cursor = new QLabel(this);
+    m_cursor->setObjectName(QStringLiteral("cursorReadout"));
+    right->addWidget(m_cursor);
+
+    m_params = NewParamTable(this);
+    m_paramView = Ctrl(new QTableView(this), 1150);
+    m_paramView->setModel(m_params);
+    m_paramView->verticalHeader()->hide();
+    m_paramView->setColumnWidth(0, 90);
+    for (int c = 1; c <= 7; ++c)
+        m_paramView->setColumnWidth(c, 80);
+    m_paramView->setShowGrid(true);
+    m_paramView->setStyleSheet(QStringLiteral("QTableView { background: %1; }").arg(FromColorRef(0x00C1F0F0).name()));
+    right->addWidget(m_paramView, 1);
+
+    if (!g_bGraphHasData) {
+        for (int id : kShowIds)
+            check(id)->setEnabled(false);
+        for (int id : {1103, 1105, 1107})
+            button(id)->setEnabled(false);
+    }
+    SetModeButtons(!g_bAutoRefresh, g_bAutoRefresh);
+    Localise();
+}
+
+QCPGraph *CViewWaveGraphDlg::plot(int column) const { return m_graph->graph(column - 1); }
+
+void CViewWaveGraphDlg::SetMarker(int channel, double y)
+{
+    QCPItemStraightLine *line = m_markers[size_t(channel - 1)];
+    line->point1->setCoords(0, y);
+    line->point2->setCoords(1, y);
+    m_markerLabels[size_t(channel - 1)]->position->setCoords(0.005, y);
+}
+
+void CViewWaveGraphDlg::ShowMarker(int channel, bool visible)
+{
+    m_markers[size_t(channel - 1)]->setVisible(visible);
+    m_markerLabels[size_t(channel - 1)]->setVisible(visible);
+}
+
+// ---- refresh ---------------------------------------------------------------------------
+
+void CViewWaveGraphDlg::RefreshWaveGraph()
+{
+    ++m_nRefreshes;
+    CMainFrame *frame = AfxGetMainFrame();
+    Log("Refresh the Wave Graph", "刷新波形");
+    if (!g_bDsoBound) {
+        Message(this, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!", vantor::MsgIcon::Warning);
+        if (frame)
+            frame->RefreshLinkLamp();
+        return;
+    }
+    vantor::LinkGate &link = AfxGetApp()->link();
+    Ui().beginWaitCursor();
+    for (int i = 0; i < 4; ++i)
+        m_bMeasure[size_t(i)] = check(kMeasureIds[i])->isChecked() ? 1 : 0;
+    m_bGetAllData = check(1137)->isChecked() ? 1 : 0;
+    for (int i = 0; i < 7; ++i)
+        m_bShow[size_t(i)] = check(kShowIds[i])->isChecked() ? 1 : 0;
+    for (int i = 0; i < 4; ++i)
+        g_bMeasureOn[i] = uint8_t(m_bMeasure[size_t(i)]);
+    link.run([] { return IsNeedParam(g_bMeasureOn[0], g_bMeasureOn[1], g_bMeasureOn[2], g_bMeasureOn[3]); });
+    g_bGetAllData = uint8_t(m_bGetAllData);
+
+    // A failed status exchange leaves the previous flags.
+    link.run([] { return IsCHOpen(&g_bChOpen[0], &g_bChOpen[1], &g_bChOpen[2], &g_bChOpen[3]); });
+    // A two-channel model's status carries no CH3 and CH4 flags; what an
+    // earlier four-channel instrument left there would end every refresh.
+    if (g_ProductType == 0 || g_ProductType == 1 || g_ProductType == 4)
+        g_bChOpen[2] = g_bChOpen[3] = 0;
+    Progress(5, 1, 1);
+
+    bool ok = true;
+    for (int n = 1; n <= 4 && ok; ++n) {
+        if (g_bChOpen[n - 1]) {
+            char horizontal[50] = {};
+            int vertical = VertPos(n);
+            char trigger = char(g_nTrigState);
+            ok = link.run([&] { return kHori[n - 1](horizontal, &vertical, &trigger, true); });
+            g_szHoriPos = QString::fromLatin1(horizontal, int(strnlen(horizontal, sizeof horizontal)));
+            if (ok) {
+                VertPos(n) = vertical;
+                g_nTrigState = uint8_t(trigger);
+                double vdiv = 0, level = 0, timebase = 0;
+                char voltUnit[5] = {}, timeUnit[5] = {};
+                link.run([&] { Get_Vol_Level_TimeBase(n, &vdiv, &level, &timebase, voltUnit, timeUnit, true); });
+                g_szTimeBase = QString::asprintf("%f", timebase) + UnitText(timeUnit);
+                VoltsText(n) = QString::asprintf("%f", vdiv) + UnitText(voltUnit);
+                Level(n) = level;
+            }
+        }
+        if (n == 1)
+            Progress(5, 1, 2);
+    }
+    if (ok) {
+        link.pause(10);
+        Progress(5, 1, 3);
+        for (int n = 1; n <= 4 && ok; ++n) {
+            if (n > 1)
+                link.pause(10);
+            if (g_bChOpen[n - 1]) {
+                uint8_t *block = g_bMeasureOn[n - 1] ? MeasureBlock(n) : nullptr;
+                int count = LivePoints(n);
+                const WaveFn fn = g_bGetAllData ? kWhole[n - 1] : kScreen[n - 1];
+                ok = link.run([&] { return fn(LiveWave(n), &count, block); });
+                if (ok)
+                    LivePoints(n) = count;
+            }
+            if (n == 1)
+                Progress(5, 4, 4);
+        }
+    }
+    const bool anyOpen = g_bChOpen[0] || g_bChOpen[1] || g_bChOpen[2] || g_bChOpen[3];
+    if (ok) {
+        Progress(5, 5, 5);
+        if (anyOpen) {
+            DrawAfterRefresh();
+            Progress(5, 0, 0);
+            Ui().endWaitCursor();
+            if (frame)
+                frame->RefreshLinkLamp();
+            return;
+        }
+    }
+    Progress(5, 0, 0);
+    Ui().endWaitCursor();
+}
+
+void CViewWaveGraphDlg::DrawAfterRefresh()
+{
+    for (int n = 1; n <= 4; ++n) {
+        ChannelSlot &slot = g_ChannelSlots[n];
+        slot.bHasWave = 0;
+        slot.nCount = 0;
+        slot.bHasData = 0;
+        const int count = LivePoints(n);
+        if (g_bChOpen[n - 1] && count > kMinDrawnPoints) {
+            PlotWaveColumn(LiveWave(n), count, n);
+            slot.bHasWave = 1;
+            slot.nCount = count;
+            slot.bHasData = 1;
+            slot.bMeasured = 1;
+        } else {
+            plot(n)->data()->clear();
+        }
+    }
+    for (int n = 1; n <= 4; ++n) {
+        const bool open = g_bChOpen[n - 1] != 0;
+        ShowMarker(n, open);
+        plot(n)->setVisible(open);
+        SetMarker(n, MarkerCoordinate(Level(n)));
+    }
+    m_graph->replot();
+    for (int n = 1; n <= 4; ++n)
+        FillParamColumn(nullptr, n);
+    CRightWnd *right = RightPane();
+    if (CViewWavedataDlg *data = right ? right->dataPage() : nullptr)
+        for (int n : {1, 3, 2, 4})
+            data->FillWaveDataColumn(n, true);
+    for (int n = 1; n <= 4; ++n) {
+        m_bShow[size_t(n - 1)] = g_bChOpen[n - 1] ? 1 : 0;
+        check(kShowIds[n - 1])->setEnabled(g_bChOpen[n - 1] != 0);
+        check(kShowIds[n - 1])->setChecked(g_bChOpen[n - 1] != 0);
+    }
+    if (right)
+        right->UpdatePageButtons();
+}
+
+void CViewWaveGraphDlg::PlotWaveColumn(const uint8_t *samples, int count, int column)
+{
+    count = std::clamp(count, 0, kRecordBytes);
+    QVector<QCPGraphData> points(count);
+    for (int i = 0; i < count; ++i) {
+        const int v = samples[i];
+        points[i] = QCPGraphData(double(i), double(v < kSampleOffset ? 0 : v - kSampleOffset));
+    }
+    m_nXRange = count;
+    m_graph->xAxis->setRange(0, count);
+    m_graph->yAxis->setRange(kYMin, kYMax);
+    plot(column)->data()->set(points, true);
+}
+
+void CViewWaveGraphDlg::RestoreRanges()
+{
+    m_graph->xAxis->setRange(0, m_nXRange);
+    m_graph->yAxis->setRange(kYMin, kYMax);
+    m_graph->replot();
+}
+
+void CViewWaveGraphDlg::FillParamColumn(const std::array<QString, 5> *params, int column)
+{
+    if (column >= 5) {
+        if (params)
+            for (int row = 0; row < 5; ++row)
+                m_params->setText(row, column, (*params)[size_t(row)]);
+        return;
+    }
+    if (!g_bChOpen[column - 1]) {
+        for (int row = 0; row < 5; ++row)
+            m_params->setText(row, column, QStringLiteral("****"));
+        return;
+    }
+    m_params->setText(0, column, g_szTimeBase);
+    m_params->setText(1, column, g_szHoriPos);
+    m_params->setText(2, column, VoltsText(column));
+    m_params->setText(3, column, QString::asprintf("%d", VertPos(column)));
+    m_params->setText(4, column, TrigText(g_nTrigState));
+}
+
+// ---- show boxes, mode ---------------------------------------------------------------------
+
+void CViewWaveGraphDlg::OnShowBox(int column)
+{
+    const bool shown = check(kShowIds[column - 1])->isChecked();
+    m_bShow[size_t(column - 1)] = shown ? 1 : 0;
+    g_ChannelSlots[column].bHasWave = shown ? 1 : 0;
+    plot(column)->setVisible(shown);
+    // Only the first two markers follow their boxes.
+    if (column <= 2)
+        ShowMarker(column, shown);
+    m_graph->replot();
+    Log(kShowLogs[column - 1][0], kShowLogs[column - 1][1]);
+}
+
+void CViewWaveGraphDlg::ShowGraphColumn(int column)
+{
+    if (column < 1 || column > 7)
+        return;
+    m_bShow[size_t(column - 1)] = 1;
+    check(kShowIds[column - 1])->setEnabled(true);
+    check(kShowIds[column - 1])->setChecked(true);
+    plot(column)->setVisible(true);
+    m_graph->replot();
+}
+
+void CViewWaveGraphDlg::ShowChannel34(bool show)
+{
+    check(1151)->setVisible(show);
+    check(1152)->setVisible(show);
+}
+
+void CViewWaveGraphDlg::SetModeButtons(bool autoEnabled, bool manuEnabled)
+{
+    button(1108)->setEnabled(autoEnabled);
+    button(1110)->setEnabled(manuEnabled);
+}
+
+void CViewWaveGraphDlg::EnableOutputButtons()
+{
+    for (int id : {1103, 1105, 1107})
+        button(id)->setEnabled(true);
+}
+
+void CViewWaveGraphDlg::OnAuto()
+{
+    CMainFrame *frame = AfxGetMainFrame();
+    if (!frame)
+        return;
+    frame->LogOperation(Tr("Set the refresh mode is : Auto", "设置刷新模式：自动"));
+    if (!g_bDsoBound) {
+        Message(frame, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!", vantor::MsgIcon::Warning);
+        frame->RefreshLinkLamp();
+        return;
+    }
+    if (g_bAutoRefresh)
+        return;
+    g_bAutoRefresh = 1;
+    frame->StartRefreshTimer();
+    SetModeButtons(false, true);
+}
+
+void CViewWaveGraphDlg::OnManu()
+{
+    CMainFrame *frame = AfxGetMainFrame();
+    if (!frame)
+        return;
+    frame->LogOperation(Tr("Set the refresh mode is : Manual", "设置刷新模式：手动"));
+    if (g_bAutoRefresh) {
+        g_bAutoRefresh = 0;
+        frame->StopRefreshTimer();
+        SetModeButtons(true, false);
+    }
+}
+
+// ---- copy, print, pictures --------------------------------------------------------------------
+
+void CViewWaveGraphDlg::CopyGraphImage()
+{
+    Log("Copy Wave Graph Interface", "复制波形数据到剪贴板");
+    Ui().beginWaitCursor();
+    const QImage image = grab().toImage();
+    if (image.isNull())
+        DebugLog(QStringLiteral("创建设备兼容位图失败"), kWarning);
+    else
+        Ui().setClipboardImage(image);
+    Ui().endWaitCursor();
+}
+
+void CViewWaveGraphDlg::PrintWaveGraph()
+{
+    Log("Print Wave Graph data", "打印波形数据");
+    bool any = false;
+    for (int id : kShowIds)
+        any = any || check(id)->isChecked();
+    if (!any) {
+        DebugLog(QStringLiteral("打印失败：波形界面没有波形显示"), kNormal);
+        Ui().messageBox(this, QStringLiteral("Error"), QStringLiteral("There is no graph showed!"),
+                        vantor::MsgIcon::Information);
+    }
+    // The print preview takes over from here once printing exists.
+}
+
+bool CViewWaveGraphDlg::SaveGraphPicture(const QString &path)
+{
+    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        return m_graph->savePdf(path);
+    return m_graph->savePng(path);
+}
+
+void CViewWaveGraphDlg::OfferPictureSave()
+{
+    QMenu menu(this);
+    QAction *png = menu.addAction(QStringLiteral("Save graph as PNG..."));
+    QAction *pdf = menu.addAction(QStringLiteral("Save graph as PDF..."));
+    QAction *reset = menu.addAction(QStringLiteral("Restore ranges"));
+    QAction *chosen = menu.exec(QCursor::pos());
+    if (chosen == reset) {
+        RestoreRanges();
+        return;
+    }
+    if (chosen != png && chosen != pdf)
+        return;
+    vantor::FileDialogRequest request;
+    request.save = true;
+    request.title = QStringLiteral("Save Graph Picture");
+    request.filter = chosen == png ? QStringLiteral("PNG image (*.png)|*.png| |") : QStringLiteral("PDF file (*.pdf)|*.pdf| |");
+    request.folder = g_szInitPath;
+    request.defaultExt = chosen == png ? QStringLiteral("png") : QStringLiteral("pdf");
+    QString path = Ui().fileDialog(this, request);
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1Char('.') + request.defaultExt, Qt::CaseInsensitive))
+        path += QLatin1Char('.') + request.defaultExt;
+    if (!SaveGraphPicture(path))
+        Message(this, "Try to save Wave Graph file failed!", vantor::MsgIcon::Information);
+}
+
+void CViewWaveGraphDlg::OnGraphMouseMove(double key, double value)
+{
+    const long index = std::lround(key);
+    const long code = std::lround(value) + kSampleOffset;
+    m_cursor->setText(QStringLiteral("Index %1    Code %2").arg(index).arg(code));
+}
+
+QString CViewWaveGraphDlg::cursorText() const { return m_cursor->text(); }
+
+// ---- files ---------------------------------------------------------------------------------
+
+void CViewWaveGraphDlg::SaveWaveGraphFile()
+{
+    Log("Save Wave Graph file", "保存波形文件");
+    CSelectChanDlg dialog(this);
+    dialog.m_nPurpose = 2;
+    if (Ui().runDialog(&dialog) != QDialog::Accepted)
+        return;
+    const int c = dialog.m_nSelected + 1;
+    if (c < 1 || c > 7 || !g_ChannelSlots[c].bHasWave)
+        return;
+    if (!SaveFileDialogFor(5))
+        return;
+    Ui().beginWaitCursor();
+    const QString path = g_szSaveFilePath;
+    CRightWnd *right = RightPane();
+    bool written = false;
+    if (path.contains(QLatin1String(".wdf"))) {
+        written = right && right->dataPage() && right->dataPage()->WriteWaveFile(c, kKindGraph, path);
+    } else if (path.contains(QLatin1String(".csv"))) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+            Ui().endWaitCursor();
+            Message(this, "Try to openning the selected file failed!", vantor::MsgIcon::Information);
+            return;
+        }
+        const ChannelSlot &slot = g_ChannelSlots[c];
+        GraphFileContent content;
+        content.measured = slot.bMeasured != 0;
+        if (right && right->dataPage()) {
+            WaveDataTable *table = right->dataPage()->table();
+            const int count = std::clamp(slot.nCount, 0, kWaveRows);
+            content.cells.reserve(count);
+            for (int row = 0; row < count; ++row) {
+                int length = 0;
+                const char *text = table->bytes(row, c, &length);
+                content.cells.append(QByteArray(text, length));
+            }
+        }
+        for (int row = 0; row < 5; ++row)
+            content.params[size_t(row)] = m_params->text(row, c);
+        if (content.measured && right && right->measurePage())
+            for (int row = 0; row < 32; ++row)
+                content.measures[size_t(row)] = right->measurePage()->table()->text(row, c);
+        const QByteArray bytes = EncodeGraphFile(content);
+        written = file.write(bytes) == bytes.size();
+    }
+    Ui().endWaitCursor();
+    if (!written) {
+        Message(this, "Try to save Wave Graph file failed!", vantor::MsgIcon::Information);
+        return;
+    }
+    if (CMainFrame *frame = AfxGetMainFrame())
+        frame->LogOperation(QStringLiteral("Save Wave Garph file successed！"));
+}
+
+void CViewWaveGraphDlg::OpenWaveGraphFile()
+{
+    Log("Open Wave Graph file", "打开波形文件");
+    if (!OpenFileDialogFor(5))
+        return;
+    LoadWaveGraphFile(g_szOpenFilePath);
+    if (CRightWnd *right = RightPane())
+        right->UpdatePageButtons();
+}
+
+void CViewWaveGraphDlg::LoadWaveGraphFile(const QString &path)
+{
+    Ui().beginWaitCursor();
+    CRightWnd *right = RightPane();
+    const char *failure = nullptr;
+    if (path.contains(QLatin1String(".wdf"))) {
+        bool refused = false;
+        if (!right || !right->dataPage() || !right->dataPage()->LoadWaveDataFile(path, &refused))
+            failure = refused ? "The opened file is incorrect!" : "Try to openning the selected file failed!";
+    } else if (path.contains(QLatin1String(".csv"))) {
+        QFile file(path);
+        GraphFileContent content;
+        // Opened for writing too, as the design does: a read-only file is refused.
+        if (!file.exists() || !file.open(QIODevice::ReadWrite)) {
+            failure = "Try to openning the selected file failed!";
+        } else if (DecodeGraphFile(file.readAll(), content) != GraphFileResult::Ok) {
+            failure = "The opened file is incorrect!";
+        } else {
+            const int c = PickFileColumn();
+            ChannelSlot &slot = g_ChannelSlots[c];
+            slot.nCount = int32_t(content.cells.size());
+            slot.bMeasured = content.measured ? 1 : 0;
+            slot.bHasWave = 1;
+            slot.bHasData = 1;
+            std::memset(g_FileWave, 0, sizeof g_FileWave);
+            if (right && right->dataPage()) {
+                WaveDataTable *table = right->dataPage()->table();
+                table->clearColumn(c);
+                for (int row = 0; row < slot.nCount; ++row)
+                    table->setText(row, c, content.cells[row]);
+                if (slot.nCount > 0)
+                    table->columnChanged(c, 0, slot.nCount - 1);
+            }
+            for (int row = 0; row < slot.nCount; ++row)
+                g_FileWave[row] = LeadingByte(content.cells[row].constData(), int(content.cells[row].size()));
+            FillParamColumn(&content.params, c);
+            if (content.measured && right && right->measurePage())
+                for (int row = 0; row < 32; ++row)
+                    right->measurePage()->table()->setText(row, c, content.measures[size_t(row)]);
+            PlotWaveColumn(g_FileWave, slot.nCount, c);
+            file.close();
+            ShowGraphColumn(c);
+        }
+    } else {
+        failure = "Try to openning the selected file failed!";
+    }
+    Ui().endWaitCursor();
+    if (failure)
+        Message(this, failure, vantor::MsgIcon::Information);
+}

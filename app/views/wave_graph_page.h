@@ -1,0 +1,83 @@
+// The wave graph page: fetches the channels from the instrument, draws up to
+// seven curves with the four level markers, keeps the parameter table, and
+// saves or opens one curve as a .csv or .wdf file.
+#pragma once
+
+#include "view_page.h"
+
+#include <QString>
+#include <array>
+#include <cstdint>
+
+class QCustomPlot;
+class QCPGraph;
+class QCPItemStraightLine;
+class QCPItemText;
+class QLabel;
+class QTableView;
+class TextTable;
+
+// The first free file column of 5, 6, 7; when none is free, column 7 with
+// its state cleared.
+int PickFileColumn();
+
+// Plot colours as 0x00BBGGRR, curves 1..7.
+extern const uint32_t kPlotColours[7];
+// The design's vertical coordinate of a level marker.
+double MarkerCoordinate(double level);
+
+class CViewWaveGraphDlg : public CViewPage {
+    Q_OBJECT
+public:
+    explicit CViewWaveGraphDlg(QWidget *parent);
+
+    void RefreshWaveGraph();
+    void PlotWaveColumn(const uint8_t *samples, int count, int column);
+    // params: the file's five texts for columns 5..7; unused for 1..4.
+    void FillParamColumn(const std::array<QString, 5> *params, int column);
+    void LoadWaveGraphFile(const QString &path);
+    void ShowGraphColumn(int column);
+    void SaveWaveGraphFile();
+    void OpenWaveGraphFile();
+    void CopyGraphImage();
+    void PrintWaveGraph();
+    // PNG or PDF by the path's extension; false when it cannot be written.
+    bool SaveGraphPicture(const QString &path);
+
+    void ShowChannel34(bool show);
+    void SetModeButtons(bool autoEnabled, bool manuEnabled);
+    void EnableOutputButtons();
+    void OnAuto();
+    void OnManu();
+    void OnShowBox(int column);
+    // Back to the ranges of the last plotted curve (double-click).
+    void RestoreRanges();
+
+    int refreshCount() const { return m_nRefreshes; }
+    QCustomPlot *graph() const { return m_graph; }
+    QCPGraph *plot(int column) const;
+    QCPItemStraightLine *marker(int channel) const { return m_markers[size_t(channel - 1)]; }
+    TextTable *params() const { return m_params; }
+    QString cursorText() const;
+
+    // The drawing that ends a refresh with at least one channel open.
+    void DrawAfterRefresh();
+
+private:
+    void SetMarker(int channel, double y);
+    void ShowMarker(int channel, bool visible);
+    void OnGraphMouseMove(double key, double value);
+    void OfferPictureSave();
+
+    int m_nRefreshes = 0;
+    int m_nXRange = 0;
+    std::array<int, 7> m_bShow{};
+    std::array<int, 4> m_bMeasure{};
+    int m_bGetAllData = 0;
+    QCustomPlot *m_graph = nullptr;
+    std::array<QCPItemStraightLine *, 4> m_markers{};
+    std::array<QCPItemText *, 4> m_markerLabels{};
+    QTableView *m_paramView = nullptr;
+    TextTable *m_params = nullptr;
+    QLabel *m_cursor = nullptr;
+};
