@@ -91,9 +91,10 @@ void Progress(int mode, int step, int fifth)
         frame->RunProgress(mode, step, fifth);
 }
 
-void Message(QWidget *parent, const char *text, vantor::MsgIcon icon)
+// The not-bound message has a Chinese caption; the file messages only "Error".
+void Message(QWidget *parent, const char *text, vantor::MsgIcon icon, bool localCaption = false)
 {
-    Ui().messageBox(parent, Tr("Error", "错误"), QString::fromUtf8(text), icon);
+    Ui().messageBox(parent, localCaption ? Tr("Error", "错误") : QStringLiteral("Error"), QString::fromUtf8(text), icon);
 }
 
 }  // namespace
@@ -253,7 +254,8 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
     CMainFrame *frame = AfxGetMainFrame();
     Log("Refresh the Wave Graph", "刷新波形");
     if (!g_bDsoBound) {
-        Message(this, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!", vantor::MsgIcon::Warning);
+        Message(this, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!", vantor::MsgIcon::Warning,
+                true);
         if (frame)
             frame->RefreshLinkLamp();
         return;
@@ -466,7 +468,8 @@ void CViewWaveGraphDlg::OnAuto()
         return;
     frame->LogOperation(Tr("Set the refresh mode is : Auto", "设置刷新模式：自动"));
     if (!g_bDsoBound) {
-        Message(frame, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!", vantor::MsgIcon::Warning);
+        Message(frame, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!", vantor::MsgIcon::Warning,
+                true);
         frame->RefreshLinkLamp();
         return;
     }

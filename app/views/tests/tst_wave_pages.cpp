@@ -105,6 +105,7 @@ private slots:
     void refreshEachFamily();
     void twoHundredPointRule();
     void refreshModesAndDisconnect();
+    void chineseTexts();
     void showBoxesAndMarkers();
     void fileColumnsFillThenReplaceSeven();
     void csvRoundTripByteForByte();
@@ -113,6 +114,7 @@ private slots:
     void refusedFilesChangeNothing_data();
     void refusedFilesChangeNothing();
     void copyTextLayout();
+    void fillColumnsKeepOrEmpty();
     void graphPicturesZoomAndReadout();
 
 private:
@@ -341,6 +343,25 @@ void TestWavePages::refreshModesAndDisconnect()
     QCOMPARE(g_bAutoRefresh, uint8_t(0));
     QVERIFY(graph->button(1108)->isEnabled());
     QVERIFY(!graph->button(1110)->isEnabled());
+}
+
+void TestWavePages::chineseTexts()
+{
+    AppEnv env("[Set]\nLanguage=ZH\n");
+    QVERIFY(env.CreateFrame());
+    CViewWaveGraphDlg *graph = Graph(env);
+    graph->RefreshWaveGraph();
+    QCOMPARE(env.frame->paneText(0), QStringLiteral("刷新波形"));
+    QCOMPARE(env.messageTexts(), QStringList{QStringLiteral("没有连接设备!")});
+    QCOMPARE(env.ui.messages[0].title, QStringLiteral("错误"));
+    graph->ShowGraphColumn(6);
+    graph->check(1143)->click();
+    QCOMPARE(env.frame->paneText(0), QStringLiteral("显示/隐藏第六波形"));
+    // The file messages keep their English caption.
+    env.ui.clear();
+    graph->LoadWaveGraphFile(env.path("none.csv"));
+    QCOMPARE(env.ui.messages.size(), size_t(1));
+    QCOMPARE(env.ui.messages[0].title, QStringLiteral("Error"));
 }
 
 void TestWavePages::showBoxesAndMarkers()
@@ -655,6 +676,34 @@ void TestWavePages::copyTextLayout()
     QCOMPARE(lines[0].size() + 1, 80);
     QCOMPARE(lines[1].size() + 1, 79);
     QCOMPARE(env.frame->paneText(0), QStringLiteral("Copy Wave Data"));
+}
+
+void TestWavePages::fillColumnsKeepOrEmpty()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    WaveDataTable *table = Data(env)->table();
+    for (int c : {1, 2, 5})
+        for (int row : {0, 299, 300, 400})
+            table->setText(row, c, "77");
+    for (int i = 0; i < kRecordBytes; ++i)
+        g_WaveCH1[i] = g_FileWave[i] = uint8_t(i % 200);
+    g_bChOpen[0] = 1;
+    g_nWavePointsCH1 = 300;
+    g_ChannelSlots[5].nCount = 300;
+    Data(env)->FillWaveDataColumn(1, false);
+    Data(env)->FillWaveDataColumn(2, false);  // closed: left as it is
+    Data(env)->FillWaveDataColumn(5, false);
+    QCOMPARE(table->text(299, 1), QStringLiteral("99"));
+    QCOMPARE(table->text(300, 1), QStringLiteral("77"));  // a live column keeps former text
+    QCOMPARE(table->text(0, 2), QStringLiteral("77"));
+    QCOMPARE(table->text(299, 5), QStringLiteral("99"));
+    QCOMPARE(table->text(300, 5), QString());  // a file column is emptied past its count
+    QCOMPARE(table->text(400, 5), QString());
+    // The refresh writes every row of a live column.
+    Data(env)->FillWaveDataColumn(1, true);
+    QCOMPARE(table->text(400, 1), QStringLiteral("0"));
+    QCOMPARE(table->data(table->index(23999, 0), Qt::DisplayRole).toString(), QStringLiteral("24000"));
 }
 
 void TestWavePages::graphPicturesZoomAndReadout()
