@@ -27,6 +27,7 @@
 #include <memory>
 #include <qcustomplot.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -115,6 +116,34 @@ void BM_CopyFullTable(benchmark::State &state)
     state.counters["table_mb"] = double(g_env->data()->table()->memoryBytes()) / (1024.0 * 1024.0);
 }
 BENCHMARK(BM_CopyFullTable)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+double ResidentMegabytes()
+{
+    long pages = 0, resident = 0;
+    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// What a second, fully written table adds to the resident memory.
+void BM_TableMemory(benchmark::State &state)
+{
+    FillChannels();
+    double grown = 0;
+    for (auto _ : state) {
+        const double before = ResidentMegabytes();
+        auto table = std::make_unique<WaveDataTable>();
+        for (int c = 1; c <= 7; ++c)
+            table->setNumbers(c, g_WaveCH1, kRecordBytes);
+        grown = ResidentMegabytes() - before;
+        benchmark::DoNotOptimize(table.get());
+    }
+    state.counters["rss_growth_mb"] = grown;
+}
+BENCHMARK(BM_TableMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // One whole refresh over the virtual USB, every exchange but no wait spent.
 void BM_RefreshOverUsbNoWaits(benchmark::State &state)
