@@ -392,7 +392,8 @@ void CViewWaveGraphDlg::PlotWaveColumn(const uint8_t *samples, int count, int co
 
 void CViewWaveGraphDlg::RestoreRanges()
 {
-    m_graph->xAxis->setRange(0, m_nXRange);
+    // Nothing plotted yet: the range the page starts with.
+    m_graph->xAxis->setRange(0, m_nXRange > 0 ? m_nXRange : 1000);
     m_graph->yAxis->setRange(kYMin, kYMax);
     m_graph->replot();
 }
