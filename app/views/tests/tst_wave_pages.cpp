@@ -104,6 +104,7 @@ private slots:
     void refreshEachFamily_data();
     void refreshEachFamily();
     void twoHundredPointRule();
+    void refreshOnTheLinkThread();
     void refreshModesAndDisconnect();
     void chineseTexts();
     void showBoxesAndMarkers();
@@ -256,6 +257,41 @@ void TestWavePages::refreshEachFamily()
     QCOMPARE(env.frame->paneText(0), QStringLiteral("Refresh the Wave Graph"));
     QVERIFY(std::find(LinkSleeps().begin(), LinkSleeps().end(), 600u) != LinkSleeps().end());
     env.frame->OnDisconnect();
+}
+
+void TestWavePages::refreshOnTheLinkThread()
+{
+    // The program's own mode: every call on the link thread, the page waiting.
+    StartUsb(70);
+    ResetAllGlobals();
+    QTemporaryDir dir;
+    vantor::RecordingUiServices ui;
+    CVantorApp::Options options;
+    options.ui = &ui;
+    options.gateMode = vantor::LinkGate::Mode::Threaded;
+    options.programDir = dir.path();
+    options.logDir = dir.path();
+    options.lockPath = dir.filePath("Vantor.lock");
+    CVantorApp app(options);
+    app.ReadStartupFile();
+    CMainFrame *frame = app.CreateMainFrame();
+    QVERIFY(frame);
+    frame->OnConnect();
+    QCOMPARE(g_bDsoBound, uint8_t(1));
+    CViewWaveGraphDlg *graph = frame->rightWnd()->graphPage();
+    graph->check(1148)->setChecked(true);
+    graph->RefreshWaveGraph();
+    QVERIFY(ui.messages.empty());
+    QCOMPARE(g_ChannelSlots[1].nCount, vsim::familyScreenLength(3));
+    QCOMPARE(graph->plot(1)->data()->size(), g_ChannelSlots[1].nCount);
+    QCOMPARE(frame->rightWnd()->dataPage()->table()->text(10, 1), QString::number(g_WaveCH1[10]));
+    QVERIFY(std::any_of(g_MeasureCH1, g_MeasureCH1 + kMeasureBytes, [](uint8_t b) { return b != 0; }));
+    QCOMPARE(ui.waitCursorDepth, 0);
+    // The page's own 10 ms pauses went through the gate: one before the
+    // records and one before each of channels 2, 3 and 4.
+    QCOMPARE(std::count(ui.sleeps.begin(), ui.sleeps.end(), 10u), 4);
+    frame->OnDisconnect();
+    ResetAllGlobals();
 }
 
 void TestWavePages::twoHundredPointRule()
