@@ -105,6 +105,7 @@ private slots:
     void refreshEachFamily();
     void twoHundredPointRule();
     void refreshOnTheLinkThread();
+    void failedExchangeEndsTheRefreshSilently();
     void refreshModesAndDisconnect();
     void chineseTexts();
     void showBoxesAndMarkers();
@@ -292,6 +293,33 @@ void TestWavePages::refreshOnTheLinkThread()
     QCOMPARE(std::count(ui.sleeps.begin(), ui.sleeps.end(), 10u), 4);
     frame->OnDisconnect();
     ResetAllGlobals();
+}
+
+void TestWavePages::failedExchangeEndsTheRefreshSilently()
+{
+    StartUsb(70);
+    AppEnv env;
+    Connect(env);
+    CViewWaveGraphDlg *graph = Graph(env);
+    graph->RefreshWaveGraph();
+    const int drawn = g_ChannelSlots[1].nCount;
+    QVERIFY(drawn > 200);
+    const QString cell = Data(env)->table()->text(5, 1);
+    graph->check(1137)->setChecked(true);  // the next one would fetch whole records
+    m_instrument->inject(vsim::Fault{vsim::Fault::Refuse, vsim::CmdRead, 1, -1});
+    env.ui.clear();
+    graph->RefreshWaveGraph();
+    QVERIFY(env.ui.messages.empty());
+    QCOMPARE(env.ui.waitCursorDepth, 0);
+    QCOMPARE(env.frame->progressBar()->value(), 0);
+    // Nothing is redrawn: the curve, the slot and the table stay as they were.
+    QCOMPARE(g_ChannelSlots[1].nCount, drawn);
+    QCOMPARE(graph->plot(1)->data()->size(), drawn);
+    QCOMPARE(Data(env)->table()->text(5, 1), cell);
+    m_instrument->clearFaults();
+    graph->RefreshWaveGraph();
+    QCOMPARE(g_ChannelSlots[1].nCount, vsim::familyRecordLength(3));
+    env.frame->OnDisconnect();
 }
 
 void TestWavePages::twoHundredPointRule()
