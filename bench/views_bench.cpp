@@ -27,6 +27,7 @@
 #include <memory>
 #include <qcustomplot.h>
 #include <thread>
+#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -134,6 +135,8 @@ void BM_TableMemory(benchmark::State &state)
     FillChannels();
     double grown = 0;
     for (auto _ : state) {
+        // Memory freed by the benchmarks before would otherwise be reused unseen.
+        malloc_trim(0);
         const double before = ResidentMegabytes();
         auto table = std::make_unique<WaveDataTable>();
         for (int c = 1; c <= 7; ++c)
