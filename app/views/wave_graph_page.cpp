@@ -213,9 +213,10 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent) : CViewPage(parent, 173, Q
     m_paramView = Ctrl(new QTableView(this), 1150);
     m_paramView->setModel(m_params);
     m_paramView->verticalHeader()->hide();
-    m_paramView->setColumnWidth(0, 90);
+    // The design's 90 and 80 are dialog units; in pixels the texts need more.
+    m_paramView->setColumnWidth(0, 100);
     for (int c = 1; c <= 7; ++c)
-        m_paramView->setColumnWidth(c, 80);
+        m_paramView->setColumnWidth(c, 110);
     m_paramView->setShowGrid(true);
     m_paramView->setStyleSheet(QStringLiteral("QTableView { background: %1; }").arg(FromColorRef(0x00C1F0F0).name()));
     right->addWidget(m_paramView, 1);
