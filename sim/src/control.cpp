@@ -40,20 +40,20 @@ std::optional<Fault> parseFault(const std::string &text, std::string *error) {
     if (error) *error = why;
     return std::nullopt;
   };
-  std::string spec = lower(text);
+  std::string lowered = lower(text);
   Fault fault{Fault::Drop};
   // The longest kind name that starts the text ("wrong-chunk-index" ends in x).
   size_t kindLength = 0;
   for (size_t i = 0; i < std::size(kNames); ++i) {
     std::string name = kNames[i];
-    if (spec.rfind(name, 0) == 0 && name.size() > kindLength &&
-        (spec.size() == name.size() || std::strchr(":@x", spec[name.size()]))) {
+    if (lowered.rfind(name, 0) == 0 && name.size() > kindLength &&
+        (lowered.size() == name.size() || std::strchr(":@x", lowered[name.size()]))) {
       kindLength = name.size();
       fault.kind = Fault::Kind(i);
     }
   }
   if (kindLength == 0) return fail("unknown fault \"" + text + "\"");
-  std::string rest = spec.substr(kindLength);
+  std::string rest = lowered.substr(kindLength);
   // Takes "<mark>VALUE" off the front of rest.
   auto field = [&](char mark, std::string &value) {
     if (rest.empty() || rest[0] != mark) return false;

@@ -28,7 +28,7 @@ void usage(FILE *to) {
       "  --usb-socket PATH   serve the virtual-USB socket at PATH\n"
       "  --model CODE        product code (default 70, four channels)\n"
       "  --seed N            noise seed (default 1)\n"
-      "  --fault SPEC        KIND[:ARG][@CMD][xTIMES], repeatable\n"
+      "  --fault FAULT       KIND[:ARG][@CMD][xTIMES], repeatable\n"
       "  --control           read control commands from standard input\n"
       "  --quiet             no messages beyond the endpoint lines\n"
       "  --help              this text\n",

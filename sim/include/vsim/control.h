@@ -1,4 +1,4 @@
-// Text control of a running instrument: fault specifications and the commands
+// Text control of a running instrument: fault descriptions and the commands
 // of the program's control input.
 #ifndef VSIM_CONTROL_H
 #define VSIM_CONTROL_H
@@ -14,10 +14,10 @@ namespace vsim {
 // KIND[:ARG][@CMD][xTIMES]; kinds are the Fault kinds in lower case with
 // dashes ("drop", "wrong-magic", "chunk-fail", ...); xTIMES of "x*" or "x-1"
 // lasts until cleared. Nothing on a malformed text (error says why).
-std::optional<Fault> parseFault(const std::string &spec, std::string *error = nullptr);
+std::optional<Fault> parseFault(const std::string &text, std::string *error = nullptr);
 std::string faultName(Fault::Kind kind);
 
-// One control line: "fault SPEC", "clear", "unplug", "replug", "model CODE",
+// One control line: "fault FAULT", "clear", "unplug", "replug", "model CODE",
 // "key CODE [COUNT]", "signal CH WAVE FREQ AMP [OFFSET]", "reset", "status",
 // "quit". Returns the answer line; quit is set by "quit".
 std::string runControl(const std::string &line, Instrument &instrument, Server *server,
