@@ -8,8 +8,7 @@
 #include "shell/panes.h"
 #include "views/view_pages.h"
 
-#include <vsim/instrument.h>
-#include <vsim/server.h>
+#include "virtual_instrument.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -41,20 +40,13 @@ private slots:
     void noticesStopWithTheFrame();
 
 private:
-    void StartUsb(int productCode = 70);
     void ConnectOrFail(CMainFrame *frame);
-    QTemporaryDir m_socketDir;
-    QString m_socketPath;
-    std::unique_ptr<vsim::Instrument> m_instrument;
-    std::unique_ptr<vsim::Server> m_server;
+    apptest::VirtualInstrument m_sim;
 };
 
 void TestInstrument::initTestCase()
 {
-    QVERIFY(m_socketDir.isValid());
-    m_socketPath = m_socketDir.filePath("usb.sock");
-    // Ferrule picks its backend once per process.
-    qputenv("FERRULE_SIM_SOCKET", m_socketPath.toLocal8Bit());
+    QVERIFY(m_sim.Prepare());
     InstallLinkSleepRecorder();
 }
 
@@ -66,15 +58,7 @@ void TestInstrument::init()
 
 void TestInstrument::cleanup()
 {
-    m_server.reset();
-    m_instrument.reset();
-}
-
-void TestInstrument::StartUsb(int productCode)
-{
-    m_instrument = std::make_unique<vsim::Instrument>(productCode);
-    m_server = std::make_unique<vsim::Server>(*m_instrument);
-    m_server->startUsb(m_socketPath.toStdString());
+    m_sim.Stop();
 }
 
 void TestInstrument::ConnectOrFail(CMainFrame *frame)
@@ -85,8 +69,8 @@ void TestInstrument::ConnectOrFail(CMainFrame *frame)
 
 void TestInstrument::usbInstrumentPresentAtStartConnectsAtOnce()
 {
-    StartUsb();
-    QVERIFY(m_server->usbAvailable());
+    m_sim.StartUsb(70);
+    QVERIFY(m_sim.server->usbAvailable());
     AppEnv env;
     QVERIFY(env.CreateFrame());
     // The probe found it: known and present, the link lamp green.
@@ -100,8 +84,8 @@ void TestInstrument::usbInstrumentPresentAtStartConnectsAtOnce()
     QVERIFY(env.ui.messages.empty());
     QCOMPARE(g_bDsoBound, uint8_t(1));
     QVERIFY(env.frame->bindLampGreen());
-    QCOMPARE(env.frame->m_strProduct, QString::fromStdString(m_instrument->productName()));
-    QCOMPARE(g_ProductType, uint8_t(m_instrument->family()));
+    QCOMPARE(env.frame->m_strProduct, QString::fromStdString(m_sim.instrument->productName()));
+    QCOMPARE(g_ProductType, uint8_t(m_sim.instrument->family()));
     QCOMPARE(g_ProductTable[10], uint8_t(70));
     const std::vector<unsigned> paced = {300, 300, 500};
     QVERIFY(std::search(env.ui.sleeps.begin(), env.ui.sleeps.end(), paced.begin(), paced.end()) != env.ui.sleeps.end());
@@ -141,13 +125,13 @@ void TestInstrument::productFamilyDecidesChannels34()
 {
     QFETCH(int, code);
     QFETCH(bool, visible);
-    StartUsb(code);
+    m_sim.StartUsb(code);
     AppEnv env;
     QVERIFY(env.CreateFrame());
     CViewWaveGraphDlg *graph = env.frame->rightWnd()->graphPage();
     graph->ShowChannel34(!visible);
     ConnectOrFail(env.frame);
-    QCOMPARE(g_ProductType, uint8_t(m_instrument->family()));
+    QCOMPARE(g_ProductType, uint8_t(m_sim.instrument->family()));
     QCOMPARE(graph->check(1151)->isVisibleTo(graph), visible);
     QCOMPARE(graph->check(1152)->isVisibleTo(graph), visible);
     env.frame->OnDisconnect();
@@ -155,7 +139,7 @@ void TestInstrument::productFamilyDecidesChannels34()
 
 void TestInstrument::uploadSaveOpenDownloadRoundTrip()
 {
-    StartUsb();
+    m_sim.StartUsb(70);
     AppEnv env;
     QVERIFY(env.CreateFrame());
     ConnectOrFail(env.frame);
@@ -165,7 +149,7 @@ void TestInstrument::uploadSaveOpenDownloadRoundTrip()
     env.ui.advanceClockOnSleep = false;
 
     page->button(1068)->click();  // Upload
-    const std::vector<uint8_t> original = m_instrument->encodeSettings();
+    const std::vector<uint8_t> original = m_sim.instrument->encodeSettings();
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(g_SettingData), 2500),
              QByteArray(reinterpret_cast<const char *>(original.data()), 2500));
     QCOMPARE(page->m_strCurrentFile, QString("20260305-140709"));
@@ -179,11 +163,11 @@ void TestInstrument::uploadSaveOpenDownloadRoundTrip()
     QCOMPARE(saved, QByteArray(reinterpret_cast<const char *>(original.data()), 2500));
 
     // Change the instrument, then send the saved file back.
-    vsim::State changed = m_instrument->state();
+    vsim::State changed = m_sim.instrument->state();
     changed.timeIndex = (changed.timeIndex + 5) % vsim::kTimeSteps;
     changed.channels[1].on = !changed.channels[1].on;
-    m_instrument->setState(changed);
-    QVERIFY(m_instrument->encodeSettings() != original);
+    m_sim.instrument->setState(changed);
+    QVERIFY(m_sim.instrument->encodeSettings() != original);
 
     env.ui.fileAnswers = {env.path("20260305-140709.ssf")};
     page->button(1074)->click();  // Open
@@ -192,22 +176,22 @@ void TestInstrument::uploadSaveOpenDownloadRoundTrip()
     env.ui.sleeps.clear();
     page->button(1071)->click();  // Download
     QCOMPARE(env.ui.sleeps.front(), 80u);
-    QCOMPARE(m_instrument->encodeSettings(), original);
+    QCOMPARE(m_sim.instrument->encodeSettings(), original);
     QCOMPARE(env.frame->progressBar()->value(), 0);
     env.frame->OnDisconnect();
 }
 
 void TestInstrument::failedUploadKeepsTheBlock()
 {
-    StartUsb();
+    m_sim.StartUsb(70);
     AppEnv env;
     QVERIFY(env.CreateFrame());
     ConnectOrFail(env.frame);
     std::memset(g_SettingData, 0x42, sizeof g_SettingData);
-    m_instrument->inject({vsim::Fault::Refuse, vsim::CmdRead, 1, -1});
+    m_sim.instrument->inject({vsim::Fault::Refuse, vsim::CmdRead, 1, -1});
     CBaseOperation *page = env.frame->leftWnd()->page();
     page->OnUpload();
-    m_instrument->clearFaults();
+    m_sim.instrument->clearFaults();
     QCOMPARE(env.messageTexts(), QStringList{QStringLiteral("Try to up load a Setting file from device failed！")});
     QCOMPARE(env.ui.messages[0].icon, vantor::MsgIcon::Information);
     for (int i = 0; i < 2500; ++i)
@@ -221,7 +205,7 @@ void TestInstrument::failedUploadKeepsTheBlock()
 
 void TestInstrument::unplugWhileTheTimerRuns()
 {
-    StartUsb();
+    m_sim.StartUsb(70);
     AppEnv env;
     QVERIFY(env.CreateFrame());
     ConnectOrFail(env.frame);
@@ -232,7 +216,7 @@ void TestInstrument::unplugWhileTheTimerRuns()
     QCOMPARE(env.frame->rightWnd()->graphPage()->refreshCount(), 1);
     QVERIFY(env.ui.messages.empty());
 
-    m_server->unplugUsb();
+    m_sim.server->unplugUsb();
     QTRY_COMPARE_WITH_TIMEOUT(env.frame->m_bUsbPresent, uint8_t(0), 10000);
     QCOMPARE(env.frame->m_bLinkKnown, uint8_t(0));
     QCOMPARE(g_bDsoBound, uint8_t(0));
@@ -248,7 +232,7 @@ void TestInstrument::unplugWhileTheTimerRuns()
     env.frame->OnConnect();
     QCOMPARE(env.messageTexts(), QStringList{"The link is incorrect!"});
 
-    m_server->replugUsb();
+    m_sim.server->replugUsb();
     QTRY_COMPARE_WITH_TIMEOUT(env.frame->m_bUsbPresent, uint8_t(1), 10000);
     QCOMPARE(env.frame->m_bLinkKnown, uint8_t(1));
     QCOMPARE(env.frame->paneText(3), QString("There is a device changing !"));
@@ -260,9 +244,8 @@ void TestInstrument::unplugWhileTheTimerRuns()
 
 void TestInstrument::networkLinkConnectsAndTests()
 {
-    m_instrument = std::make_unique<vsim::Instrument>(70);
-    m_server = std::make_unique<vsim::Server>(*m_instrument);
-    const uint16_t port = m_server->startTcp("127.0.0.1", 0);
+    m_sim.Create(70);
+    const uint16_t port = m_sim.server->startTcp("127.0.0.1", 0);
     QVERIFY(port != 0);
     AppEnv env;
     QVERIFY(env.CreateFrame());
@@ -288,7 +271,7 @@ void TestInstrument::networkLinkConnectsAndTests()
 
     // Nobody listening: the initialisation failure is reported and the bind
     // is still tried.
-    m_server->stop();
+    m_sim.server->stop();
     env.ui.clear();
     env.frame->OnConnect();
     QCOMPARE(env.messageTexts(), (QStringList{"The Init Net is incorrect!", "Link failed!"}));
@@ -297,9 +280,8 @@ void TestInstrument::networkLinkConnectsAndTests()
 
 void TestInstrument::serialLinkFollowsTheMappedPort()
 {
-    m_instrument = std::make_unique<vsim::Instrument>(70);
-    m_server = std::make_unique<vsim::Server>(*m_instrument);
-    const QString pty = QString::fromStdString(m_server->startPty());
+    m_sim.Create(70);
+    const QString pty = QString::fromStdString(m_sim.server->startPty());
     QVERIFY(!pty.isEmpty());
     AppEnv env("[Set]\nLanguage=EN\n[Serial]\nCOM2=" + pty + "\n");
     QVERIFY(env.CreateFrame());
@@ -328,7 +310,7 @@ void TestInstrument::serialLinkFollowsTheMappedPort()
 
 void TestInstrument::threadedGateConnects()
 {
-    StartUsb();
+    m_sim.StartUsb(70);
     ResetAllGlobals();
     QTemporaryDir dir;
     vantor::RecordingUiServices ui;
@@ -358,12 +340,12 @@ void TestInstrument::noticesStopWithTheFrame()
         QCOMPARE(env.frame->m_bUsbPresent, uint8_t(0));
     }
     // An arrival after the frame is gone must not reach it.
-    StartUsb();
+    m_sim.StartUsb(70);
     QTest::qWait(500);
     AppEnv env;
     QVERIFY(env.CreateFrame());
     QCOMPARE(env.frame->m_bUsbPresent, uint8_t(1));
-    m_server->unplugUsb();
+    m_sim.server->unplugUsb();
     QTRY_COMPARE_WITH_TIMEOUT(env.frame->m_bUsbPresent, uint8_t(0), 10000);
 }
 

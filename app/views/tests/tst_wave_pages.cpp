@@ -10,8 +10,7 @@
 #include "views/page_tables.h"
 #include "views/view_pages.h"
 
-#include <vsim/instrument.h>
-#include <vsim/server.h>
+#include "tests/virtual_instrument.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -120,20 +119,14 @@ private slots:
     void graphPicturesZoomAndReadout();
 
 private:
-    void StartUsb(int productCode);
     void Connect(AppEnv &env);
     void LoadColumn(AppEnv &env, const QString &name, int count, uint8_t seed, uint8_t kind, bool measured);
-    QTemporaryDir m_socketDir;
-    QString m_socketPath;
-    std::unique_ptr<vsim::Instrument> m_instrument;
-    std::unique_ptr<vsim::Server> m_server;
+    apptest::VirtualInstrument m_sim;
 };
 
 void TestWavePages::initTestCase()
 {
-    QVERIFY(m_socketDir.isValid());
-    m_socketPath = m_socketDir.filePath("usb.sock");
-    qputenv("FERRULE_SIM_SOCKET", m_socketPath.toLocal8Bit());
+    QVERIFY(m_sim.Prepare());
     InstallLinkSleepRecorder();
 }
 
@@ -145,15 +138,7 @@ void TestWavePages::init()
 
 void TestWavePages::cleanup()
 {
-    m_server.reset();
-    m_instrument.reset();
-}
-
-void TestWavePages::StartUsb(int productCode)
-{
-    m_instrument = std::make_unique<vsim::Instrument>(productCode);
-    m_server = std::make_unique<vsim::Server>(*m_instrument);
-    m_server->startUsb(m_socketPath.toStdString());
+    m_sim.Stop();
 }
 
 void TestWavePages::Connect(AppEnv &env)
@@ -183,8 +168,8 @@ void TestWavePages::refreshEachFamily()
     QFETCH(int, code);
     QFETCH(bool, whole);
     QFETCH(bool, measure);
-    StartUsb(code);
-    vsim::State state = m_instrument->state();
+    m_sim.StartUsb(code);
+    vsim::State state = m_sim.instrument->state();
     const int offsets[4] = {100, 129, 154, 60};
     for (int i = 0; i < 4; ++i) {
         // CH2 closed. Rows of two-channel models follow four-channel ones:
@@ -192,8 +177,8 @@ void TestWavePages::refreshEachFamily()
         state.channels[size_t(i)].on = i != 1;
         state.channels[size_t(i)].offset = offsets[i];
     }
-    m_instrument->setState(state);
-    const int family = m_instrument->family();
+    m_sim.instrument->setState(state);
+    const int family = m_sim.instrument->family();
     const int channels = vsim::familyChannels(family);
     const int length = whole ? vsim::familyRecordLength(family) : vsim::familyScreenLength(family);
 
@@ -209,7 +194,7 @@ void TestWavePages::refreshEachFamily()
     QCOMPARE(env.ui.waitCursorDepth, 0);
     QCOMPARE(env.frame->progressBar()->value(), 0);
     QCOMPARE(g_bGetAllData, uint8_t(whole));
-    const QString trig = QStringList{"Stop", "Auto", "Ready", "Trig'd", "Scan"}[m_instrument->triggerState()];
+    const QString trig = QStringList{"Stop", "Auto", "Ready", "Trig'd", "Scan"}[m_sim.instrument->triggerState()];
     for (int n = 1; n <= 4; ++n) {
         const bool open = n <= channels && n != 2;
         QCOMPARE(bool(g_bChOpen[n - 1]), open);
@@ -263,7 +248,7 @@ void TestWavePages::refreshEachFamily()
 void TestWavePages::refreshOnTheLinkThread()
 {
     // The program's own mode: every call on the link thread, the page waiting.
-    StartUsb(70);
+    m_sim.StartUsb(70);
     ResetAllGlobals();
     QTemporaryDir dir;
     vantor::RecordingUiServices ui;
@@ -297,7 +282,7 @@ void TestWavePages::refreshOnTheLinkThread()
 
 void TestWavePages::failedExchangeEndsTheRefreshSilently()
 {
-    StartUsb(70);
+    m_sim.StartUsb(70);
     AppEnv env;
     Connect(env);
     CViewWaveGraphDlg *graph = Graph(env);
@@ -306,7 +291,7 @@ void TestWavePages::failedExchangeEndsTheRefreshSilently()
     QVERIFY(drawn > 200);
     const QString cell = Data(env)->table()->text(5, 1);
     graph->check(1137)->setChecked(true);  // the next one would fetch whole records
-    m_instrument->inject(vsim::Fault{vsim::Fault::Refuse, vsim::CmdRead, 1, -1});
+    m_sim.instrument->inject(vsim::Fault{vsim::Fault::Refuse, vsim::CmdRead, 1, -1});
     env.ui.clear();
     graph->RefreshWaveGraph();
     QVERIFY(env.ui.messages.empty());
@@ -316,7 +301,7 @@ void TestWavePages::failedExchangeEndsTheRefreshSilently()
     QCOMPARE(g_ChannelSlots[1].nCount, drawn);
     QCOMPARE(graph->plot(1)->data()->size(), drawn);
     QCOMPARE(Data(env)->table()->text(5, 1), cell);
-    m_instrument->clearFaults();
+    m_sim.instrument->clearFaults();
     graph->RefreshWaveGraph();
     QCOMPARE(g_ChannelSlots[1].nCount, vsim::familyRecordLength(3));
     env.frame->OnDisconnect();
@@ -363,7 +348,7 @@ void TestWavePages::twoHundredPointRule()
 
 void TestWavePages::refreshModesAndDisconnect()
 {
-    StartUsb(70);
+    m_sim.StartUsb(70);
     AppEnv env;
     QVERIFY(env.CreateFrame());
     CViewWaveGraphDlg *graph = Graph(env);
@@ -430,11 +415,11 @@ void TestWavePages::chineseTexts()
 
 void TestWavePages::showBoxesAndMarkers()
 {
-    StartUsb(70);
-    vsim::State state = m_instrument->state();
+    m_sim.StartUsb(70);
+    vsim::State state = m_sim.instrument->state();
     for (auto &c : state.channels)
         c.on = true;
-    m_instrument->setState(state);
+    m_sim.instrument->setState(state);
     AppEnv env;
     Connect(env);
     CViewWaveGraphDlg *graph = Graph(env);
@@ -510,7 +495,7 @@ void TestWavePages::fileColumnsFillThenReplaceSeven()
 
 void TestWavePages::csvRoundTripByteForByte()
 {
-    StartUsb(70);
+    m_sim.StartUsb(70);
     AppEnv env;
     Connect(env);
     CViewWaveGraphDlg *graph = Graph(env);
@@ -570,7 +555,7 @@ void TestWavePages::csvRoundTripByteForByte()
 
 void TestWavePages::wdfRoundTripByteForByte()
 {
-    StartUsb(70);
+    m_sim.StartUsb(70);
     AppEnv env;
     Connect(env);
     CViewWaveGraphDlg *graph = Graph(env);
