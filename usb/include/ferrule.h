@@ -35,7 +35,7 @@ extern "C" {
  * byte 28. */
 typedef struct FerruleDeviceBroadcast {
     uint32_t size;
-    uint32_t deviceType;  /* FERRULE_DEVTYP_DEVICEINTERFACE */
+    uint32_t deviceType; /* FERRULE_DEVTYP_DEVICEINTERFACE */
     uint32_t reserved;
     uint8_t classGuid[16];
     char name[512];
@@ -52,8 +52,7 @@ typedef struct FerruleDeviceBroadcast {
 #define FERRULE_NOTIFY_MAGIC 0x46524e54u /* "FRNT" */
 typedef struct FerruleNotifyTarget {
     uint32_t magic;
-    void (*deviceChange)(void *context, uint32_t event,
-                         const FerruleDeviceBroadcast *header);
+    void (*deviceChange)(void *context, uint32_t event, const FerruleDeviceBroadcast *header);
     void *context;
 } FerruleNotifyTarget;
 

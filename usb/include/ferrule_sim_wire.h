@@ -30,10 +30,10 @@
 
 /* 16-byte command block, little-endian. */
 typedef struct FerruleCommandBlock {
-    char tag[4];            /* "Comm" */
-    uint16_t pipe;          /* write: pipe; read: pipe + 0x8000 */
-    uint16_t transferLength;/* write: rounded up to 64; read: up to 512 */
-    uint16_t count;         /* bytes asked for by the caller, low 16 bits */
+    char tag[4];             /* "Comm" */
+    uint16_t pipe;           /* write: pipe; read: pipe + 0x8000 */
+    uint16_t transferLength; /* write: rounded up to 64; read: up to 512 */
+    uint16_t count;          /* bytes asked for by the caller, low 16 bits */
     uint8_t zero[6];
 } FerruleCommandBlock;
 

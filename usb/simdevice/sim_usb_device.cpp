@@ -14,21 +14,23 @@ namespace ferrule {
 namespace {
 // A long-running instrument must not grow its log without end: past twice
 // the limit the older half goes (in one step, so appending stays cheap).
-template <class T>
-void keepLast(std::vector<T> &entries, T entry, std::size_t limit) {
+template <class T> void keepLast(std::vector<T> &entries, T entry, std::size_t limit)
+{
     if (limit != 0 && entries.size() >= 2 * limit)
         entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(entries.size() - limit));
     entries.push_back(std::move(entry));
 }
 
-void poke(int eventFd) {
+void poke(int eventFd)
+{
     if (eventFd < 0)
         return;
     std::uint64_t one = 1;
     [[maybe_unused]] auto n = ::write(eventFd, &one, sizeof one);
 }
 
-void closeFd(int &fd) {
+void closeFd(int &fd)
+{
     if (fd >= 0)
         ::close(fd);
     fd = -1;
@@ -39,17 +41,20 @@ SimUsbDevice::SimUsbDevice(std::string socketPath) : path_(std::move(socketPath)
 
 SimUsbDevice::~SimUsbDevice() { stop(); }
 
-void SimUsbDevice::setWriteHandler(WriteHandler handler) {
+void SimUsbDevice::setWriteHandler(WriteHandler handler)
+{
     std::lock_guard lock(mutex_);
     onWrite_ = std::move(handler);
 }
 
-void SimUsbDevice::setReadHandler(ReadHandler handler) {
+void SimUsbDevice::setReadHandler(ReadHandler handler)
+{
     std::lock_guard lock(mutex_);
     onRead_ = std::move(handler);
 }
 
-bool SimUsbDevice::start() {
+bool SimUsbDevice::start()
+{
     {
         std::lock_guard lock(mutex_);
         if (plugged_)
@@ -87,7 +92,8 @@ bool SimUsbDevice::start() {
     return true;
 }
 
-void SimUsbDevice::stop() {
+void SimUsbDevice::stop()
+{
     if (thread_.joinable()) {
         {
             std::lock_guard lock(mutex_);
@@ -112,82 +118,95 @@ void SimUsbDevice::stop() {
     notify();
 }
 
-bool SimUsbDevice::plugged() const {
+bool SimUsbDevice::plugged() const
+{
     std::lock_guard lock(mutex_);
     return plugged_;
 }
 
-bool SimUsbDevice::hostConnected() const {
+bool SimUsbDevice::hostConnected() const
+{
     std::lock_guard lock(mutex_);
     return connected_;
 }
 
-void SimUsbDevice::setStall(bool stalled) {
+void SimUsbDevice::setStall(bool stalled)
+{
     std::lock_guard lock(mutex_);
     stalled_ = stalled;
 }
 
-void SimUsbDevice::setReceivePaused(bool paused) {
+void SimUsbDevice::setReceivePaused(bool paused)
+{
     std::lock_guard lock(mutex_);
     receivePaused_ = paused;
     poke(wakeFd_);
 }
 
-void SimUsbDevice::dropHost() {
+void SimUsbDevice::dropHost()
+{
     std::lock_guard lock(mutex_);
     dropHostRequested_ = true;
     poke(wakeFd_);
 }
 
-void SimUsbDevice::setReplyDelay(std::chrono::milliseconds delay) {
+void SimUsbDevice::setReplyDelay(std::chrono::milliseconds delay)
+{
     std::lock_guard lock(mutex_);
     replyDelay_ = delay;
 }
 
-void SimUsbDevice::serveShortPieceOnce(std::size_t bytes) {
+void SimUsbDevice::serveShortPieceOnce(std::size_t bytes)
+{
     std::lock_guard lock(mutex_);
     shortPiece_ = std::min<std::size_t>(bytes, kPiece);
 }
 
-void SimUsbDevice::vanishAfterPieces(std::size_t pieces) {
+void SimUsbDevice::vanishAfterPieces(std::size_t pieces)
+{
     std::lock_guard lock(mutex_);
     vanishAfter_ = pieces;
 }
 
-void SimUsbDevice::setLogLimit(std::size_t entries) {
+void SimUsbDevice::setLogLimit(std::size_t entries)
+{
     std::lock_guard lock(mutex_);
     logLimit_ = entries;
 }
 
-template <class T>
-void SimUsbDevice::keep(std::vector<T> &entries, T entry) {
+template <class T> void SimUsbDevice::keep(std::vector<T> &entries, T entry)
+{
     keepLast(entries, std::move(entry), logLimit_);
 }
 
-void SimUsbDevice::setRecording(bool on) {
+void SimUsbDevice::setRecording(bool on)
+{
     std::lock_guard lock(mutex_);
     recording_ = on;
 }
 
-SimUsbDevice::Log SimUsbDevice::log() const {
+SimUsbDevice::Log SimUsbDevice::log() const
+{
     std::lock_guard lock(mutex_);
     return log_;
 }
 
-void SimUsbDevice::clearLog() {
+void SimUsbDevice::clearLog()
+{
     std::lock_guard lock(mutex_);
     log_ = Log{};
 }
 
-bool SimUsbDevice::waitFor(const std::function<bool(const Log &)> &done,
-                           std::chrono::milliseconds limit) const {
+bool SimUsbDevice::waitFor(const std::function<bool(const Log &)> &done, std::chrono::milliseconds limit) const
+{
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [&] { return done(log_); });
 }
 
 void SimUsbDevice::notify() { changed_.notify_all(); }
 
-void SimUsbDevice::violation(std::string what) {
+void SimUsbDevice::violation(std::string what)
+{
     std::lock_guard lock(mutex_);
     keep(log_.violations, std::move(what));
     notify();
@@ -195,7 +214,8 @@ void SimUsbDevice::violation(std::string what) {
 
 // Device thread from here on.
 
-void SimUsbDevice::run() {
+void SimUsbDevice::run()
+{
     std::vector<std::uint8_t> buffer(1 + kPiece + 1);
     for (;;) {
         bool paused;
@@ -254,7 +274,8 @@ void SimUsbDevice::run() {
     }
 }
 
-void SimUsbDevice::dropConnection() {
+void SimUsbDevice::dropConnection()
+{
     std::lock_guard lock(mutex_);
     closeFd(connFd_);
     connected_ = false;
@@ -264,7 +285,8 @@ void SimUsbDevice::dropConnection() {
     notify();
 }
 
-void SimUsbDevice::vanish() {
+void SimUsbDevice::vanish()
+{
     std::lock_guard lock(mutex_);
     ::unlink(path_.c_str());
     if (connFd_ >= 0) {
@@ -279,7 +301,8 @@ void SimUsbDevice::vanish() {
     notify();
 }
 
-void SimUsbDevice::handleMessage(const std::uint8_t *data, std::size_t size) {
+void SimUsbDevice::handleMessage(const std::uint8_t *data, std::size_t size)
+{
     {
         std::lock_guard lock(mutex_);
         if (recording_)
@@ -287,24 +310,18 @@ void SimUsbDevice::handleMessage(const std::uint8_t *data, std::size_t size) {
         notify();
     }
     switch (data[0]) {
-    case FERRULE_SIM_EP_COMMAND:
-        handleCommand(data + 1, size - 1);
-        break;
-    case FERRULE_SIM_EP_WRITE:
-        handleWritePiece(data + 1, size - 1);
-        break;
-    case FERRULE_SIM_EP_READ:
-        handleInToken(data + 1, size - 1);
-        break;
-    default:
-        violation("message for unknown endpoint " + std::to_string(data[0]));
+    case FERRULE_SIM_EP_COMMAND: handleCommand(data + 1, size - 1); break;
+    case FERRULE_SIM_EP_WRITE: handleWritePiece(data + 1, size - 1); break;
+    case FERRULE_SIM_EP_READ: handleInToken(data + 1, size - 1); break;
+    default: violation("message for unknown endpoint " + std::to_string(data[0]));
     }
     std::lock_guard lock(mutex_);
     ++log_.handled;
     notify();
 }
 
-void SimUsbDevice::handleCommand(const std::uint8_t *data, std::size_t size) {
+void SimUsbDevice::handleCommand(const std::uint8_t *data, std::size_t size)
+{
     // A new announcement ends whatever the previous one left behind.
     bool cutShort = writeInProgress_.has_value();
     writeInProgress_.reset();
@@ -336,8 +353,7 @@ void SimUsbDevice::handleCommand(const std::uint8_t *data, std::size_t size) {
     }
     std::uint64_t step = fields->isRead() ? kPiece : kPacket;
     if (cmd.transferLength != roundUp(cmd.count, step)) {
-        violation("transfer length " + std::to_string(cmd.transferLength) + " for count " +
-                  std::to_string(cmd.count));
+        violation("transfer length " + std::to_string(cmd.transferLength) + " for count " + std::to_string(cmd.count));
         return;
     }
     if (!fields->isRead()) {
@@ -367,7 +383,8 @@ void SimUsbDevice::handleCommand(const std::uint8_t *data, std::size_t size) {
     notify();
 }
 
-void SimUsbDevice::handleWritePiece(const std::uint8_t *data, std::size_t size) {
+void SimUsbDevice::handleWritePiece(const std::uint8_t *data, std::size_t size)
+{
     if (!writeInProgress_) {
         violation("data piece without an announced write");
         return;
@@ -391,8 +408,7 @@ void SimUsbDevice::handleWritePiece(const std::uint8_t *data, std::size_t size) 
         return;
 
     writeInProgress_.reset();
-    if (std::any_of(writeBuffer_.begin() + cmd.count, writeBuffer_.end(),
-                    [](std::uint8_t b) { return b != 0; }))
+    if (std::any_of(writeBuffer_.begin() + cmd.count, writeBuffer_.end(), [](std::uint8_t b) { return b != 0; }))
         violation("write padding not zero");
     writeBuffer_.resize(cmd.count);
     WriteHandler handler;
@@ -407,7 +423,8 @@ void SimUsbDevice::handleWritePiece(const std::uint8_t *data, std::size_t size) 
     notify();
 }
 
-void SimUsbDevice::handleInToken(const std::uint8_t *data, std::size_t size) {
+void SimUsbDevice::handleInToken(const std::uint8_t *data, std::size_t size)
+{
     std::chrono::milliseconds delay{0};
     bool vanishNow = false;
     {

@@ -64,8 +64,8 @@ public:
         std::size_t inTokens = 0;
         std::size_t piecesServed = 0;  // counted before the host can receive them
         std::size_t piecesSent = 0;    // counted once they are on the wire
-        std::size_t connections = 0;  // hosts accepted
-        std::size_t hangups = 0;      // hosts that went away
+        std::size_t connections = 0;   // hosts accepted
+        std::size_t hangups = 0;       // hosts that went away
     };
 
     explicit SimUsbDevice(std::string socketPath);
@@ -92,10 +92,10 @@ public:
     bool replug() { return start(); }
 
     // Fault hooks.
-    void setStall(bool stalled);                       // ignore IN tokens
-    void setReceivePaused(bool paused);                // stop taking messages (host writes back up)
+    void setStall(bool stalled);                          // ignore IN tokens
+    void setReceivePaused(bool paused);                   // stop taking messages (host writes back up)
     void setReplyDelay(std::chrono::milliseconds delay);  // answer IN tokens late
-    void serveShortPieceOnce(std::size_t bytes);       // the next piece carries only `bytes`
+    void serveShortPieceOnce(std::size_t bytes);          // the next piece carries only `bytes`
     // In the next read transfer, after `pieces` pieces were served: close the
     // connection and remove the socket file, as a cable pulled mid-transfer.
     void vanishAfterPieces(std::size_t pieces);
@@ -123,8 +123,7 @@ private:
     void dropConnection();
     void vanish();
     void notify();
-    template <class T>
-    void keep(std::vector<T> &entries, T entry);  // mutex_ held
+    template <class T> void keep(std::vector<T> &entries, T entry);  // mutex_ held
 
     const std::string path_;
 

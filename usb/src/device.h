@@ -28,11 +28,9 @@ public:
     // A late answer from an earlier, timed-out read must not be taken as data.
     virtual void dropStale() {}
     // The whole buffer or failure; a short write is a failure.
-    virtual IoResult write(Pipe pipe, const std::uint8_t *data, std::size_t size,
-                           std::chrono::milliseconds limit) = 0;
+    virtual IoResult write(Pipe pipe, const std::uint8_t *data, std::size_t size, std::chrono::milliseconds limit) = 0;
     // One piece from the read pipe; `got` tells how much came.
-    virtual IoResult read(std::uint8_t *data, std::size_t size, std::size_t &got,
-                          std::chrono::milliseconds limit) = 0;
+    virtual IoResult read(std::uint8_t *data, std::size_t size, std::size_t &got, std::chrono::milliseconds limit) = 0;
     // True once the peer is known to be gone (used by the virtual device watch).
     virtual bool hungUp() { return false; }
 };

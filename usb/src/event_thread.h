@@ -15,11 +15,13 @@ public:
     using Body = std::function<void(const std::atomic<bool> &stop)>;
 
     EventThread(Body body, std::function<void()> wake)
-        : stop_(std::make_shared<std::atomic<bool>>(false)), wake_(std::move(wake)) {
+        : stop_(std::make_shared<std::atomic<bool>>(false)), wake_(std::move(wake))
+    {
         thread_ = std::thread([stop = stop_, body = std::move(body)] { body(*stop); });
     }
 
-    ~EventThread() {
+    ~EventThread()
+    {
         stop_->store(true);
         if (wake_)
             wake_();

@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <condition_variable>
 #include <mutex>
 
 namespace ferrule {
@@ -30,19 +30,22 @@ constexpr std::uint8_t kClassGuid[16] = {0xC1, 0xF3, 0x16, 0x7E, 0xBF, 0x63, 0x3
 // every thread checker understands (timed pthread locks it may not).
 class TransferGate {
 public:
-    bool tryAcquireFor(std::chrono::milliseconds limit) {
+    bool tryAcquireFor(std::chrono::milliseconds limit)
+    {
         std::unique_lock lock(mutex_);
         if (!freed_.wait_for(lock, limit, [this] { return !busy_; }))
             return false;
         busy_ = true;
         return true;
     }
-    void acquire() {
+    void acquire()
+    {
         std::unique_lock lock(mutex_);
         freed_.wait(lock, [this] { return !busy_; });
         busy_ = true;
     }
-    void release() {
+    void release()
+    {
         {
             std::lock_guard lock(mutex_);
             busy_ = false;
@@ -77,26 +80,30 @@ struct Library {
 };
 
 // Never destroyed: a notice thread may still be winding down at exit.
-Library &lib() {
+Library &lib()
+{
     static Library *l = new Library;
     return *l;
 }
 
-std::unique_ptr<Backend> chooseBackend() {
+std::unique_ptr<Backend> chooseBackend()
+{
     const char *sim = std::getenv(FERRULE_SIM_ENV);
     if (sim != nullptr && *sim != '\0')
         return makeSimBackend(sim);
     return makeLibusbBackend();
 }
 
-void dropDevice(Library &L) {
+void dropDevice(Library &L)
+{
     L.device.reset();
     for (bool &p : L.pipeOpen)
         p = false;
 }
 
 // Caller holds L.state.
-int openUsbPipes(Library &L) {
+int openUsbPipes(Library &L)
+{
     // A command pipe left over from a removed device would otherwise leak.
     dropDevice(L);
     if (!L.backend)
@@ -116,9 +123,9 @@ int openUsbPipes(Library &L) {
     return L.open(Pipe::Read) && L.open(Pipe::Write) && L.open(Pipe::Command) ? 1 : 0;
 }
 
-bool sameInterfaceName(const std::string &a, const std::string &b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+bool sameInterfaceName(const std::string &a, const std::string &b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
                return std::tolower(x) == std::tolower(y);
            });
 }
@@ -127,7 +134,8 @@ bool sameInterfaceName(const std::string &a, const std::string &b) {
 // we waited for it counts as not obtained.
 class TransferLock {
 public:
-    explicit TransferLock(Library &L) : L_(L) {
+    explicit TransferLock(Library &L) : L_(L)
+    {
         if (!L.transferMutexCreated)
             return;
         if (!L.transfer.tryAcquireFor(std::chrono::milliseconds(L.mutexMs.load())))
@@ -138,7 +146,8 @@ public:
         }
         held_ = true;
     }
-    ~TransferLock() {
+    ~TransferLock()
+    {
         if (held_)
             L_.transfer.release();
     }
@@ -149,14 +158,16 @@ private:
     bool held_ = false;
 };
 
-std::shared_ptr<Device> deviceWith(Library &L, Pipe data) {
+std::shared_ptr<Device> deviceWith(Library &L, Pipe data)
+{
     std::lock_guard lock(L.state);
     if (!L.open(data) || !L.open(Pipe::Command))
         return nullptr;
     return L.device;
 }
 
-bool sendCommandPackets(Library &L, Device &dev, const std::uint8_t *block, std::size_t size) {
+bool sendCommandPackets(Library &L, Device &dev, const std::uint8_t *block, std::size_t size)
+{
     if (size == 0 || size > kMaxTransfer)
         return false;
     std::chrono::milliseconds limit(L.writePieceMs.load());
@@ -169,13 +180,15 @@ bool sendCommandPackets(Library &L, Device &dev, const std::uint8_t *block, std:
     return true;
 }
 
-bool announce(Library &L, Device &dev, const CommandFields &fields) {
+bool announce(Library &L, Device &dev, const CommandFields &fields)
+{
     dev.dropStale();
     auto block = encodeCommandBlock(fields);
     return sendCommandPackets(L, dev, block.data(), block.size());
 }
 
-bool writeData(Library &L, Device &dev, const std::uint8_t *data, std::uint64_t count) {
+bool writeData(Library &L, Device &dev, const std::uint8_t *data, std::uint64_t count)
+{
     std::chrono::milliseconds limit(L.writePieceMs.load());
     const std::uint64_t rounded = roundUp(count, kPacket);
     for (std::uint64_t off = 0; off < rounded; off += kPiece) {
@@ -188,7 +201,8 @@ bool writeData(Library &L, Device &dev, const std::uint8_t *data, std::uint64_t 
     return true;
 }
 
-bool readData(Library &L, Device &dev, std::uint8_t *data, std::uint64_t count) {
+bool readData(Library &L, Device &dev, std::uint8_t *data, std::uint64_t count)
+{
     std::chrono::milliseconds limit(L.readPieceMs.load());
     for (std::uint64_t off = 0; off < count; off += kPiece) {
         std::uint8_t piece[kPiece];
@@ -203,7 +217,8 @@ bool readData(Library &L, Device &dev, std::uint8_t *data, std::uint64_t count) 
 // One announced transfer under the mutex. The count limit is enforced only
 // after the announcement, as the command packets go out regardless of it.
 template <class Move>
-int transfer(Pipe dataPipe, bool argumentsOk, const CommandFields &fields, unsigned count, Move move) {
+int transfer(Pipe dataPipe, bool argumentsOk, const CommandFields &fields, unsigned count, Move move)
+{
     Library &L = lib();
     if (!deviceWith(L, dataPipe) || !argumentsOk)
         return 0;
@@ -219,7 +234,8 @@ int transfer(Pipe dataPipe, bool argumentsOk, const CommandFields &fields, unsig
 
 }  // namespace
 
-FerruleDeviceBroadcast makeBroadcast(const std::string &name) {
+FerruleDeviceBroadcast makeBroadcast(const std::string &name)
+{
     FerruleDeviceBroadcast b{};
     std::size_t n = std::min(name.size(), sizeof b.name - 1);
     b.size = static_cast<std::uint32_t>(offsetof(FerruleDeviceBroadcast, name) + n + 1);
@@ -238,7 +254,8 @@ static_assert(offsetof(FerruleDeviceBroadcast, name) == 28);
 
 extern "C" {
 
-FERRULE_API int LoadUSBDevice(void *notifyTarget) {
+FERRULE_API int LoadUSBDevice(void *notifyTarget)
+{
     auto *target = static_cast<FerruleNotifyTarget *>(notifyTarget);
     if (target == nullptr || target->magic != FERRULE_NOTIFY_MAGIC)
         return 0;
@@ -283,7 +300,8 @@ FERRULE_API int LoadUSBDevice(void *notifyTarget) {
     return opened;
 }
 
-FERRULE_API void UnloadUSBDevice(void) {
+FERRULE_API void UnloadUSBDevice(void)
+{
     Library &L = lib();
     if (L.transferMutexCreated) {
         L.transfer.acquire();
@@ -301,23 +319,27 @@ FERRULE_API void UnloadUSBDevice(void) {
     dropDevice(L);
 }
 
-FERRULE_API int IsConnected(void) {
+FERRULE_API int IsConnected(void)
+{
     Library &L = lib();
     std::lock_guard lock(L.state);
     return L.open(Pipe::Read) && L.open(Pipe::Write) && L.open(Pipe::Command) ? 1 : 0;
 }
 
-FERRULE_API int WriteUSBDevice(int pipe, const unsigned char *data, unsigned count) {
+FERRULE_API int WriteUSBDevice(int pipe, const unsigned char *data, unsigned count)
+{
     return transfer(Pipe::Write, data != nullptr && count != 0, writeCommand(pipe, count), count,
                     [&](Library &L, Device &dev) { return writeData(L, dev, data, count); });
 }
 
-FERRULE_API int ReadUSBDevice(int pipe, unsigned char *data, unsigned count) {
+FERRULE_API int ReadUSBDevice(int pipe, unsigned char *data, unsigned count)
+{
     return transfer(Pipe::Read, data != nullptr, readCommand(pipe, count), count,
                     [&](Library &L, Device &dev) { return readData(L, dev, data, count); });
 }
 
-FERRULE_API int ChangeUSBDevice(uint32_t event, const void *header) {
+FERRULE_API int ChangeUSBDevice(uint32_t event, const void *header)
+{
     if (header == nullptr)
         return 0;
     const auto *bytes = static_cast<const unsigned char *>(header);
@@ -359,8 +381,8 @@ FERRULE_API int ChangeUSBDevice(uint32_t event, const void *header) {
 
 FERRULE_API uint16_t GetDllVersion(void) { return 0x0100; }
 
-FERRULE_API void FerruleSetTimeoutsForTesting(unsigned writePieceMs, unsigned readPieceMs,
-                                              unsigned mutexMs) {
+FERRULE_API void FerruleSetTimeoutsForTesting(unsigned writePieceMs, unsigned readPieceMs, unsigned mutexMs)
+{
     Library &L = lib();
     L.writePieceMs = writePieceMs ? writePieceMs : kWritePieceMs;
     L.readPieceMs = readPieceMs ? readPieceMs : kReadPieceMs;

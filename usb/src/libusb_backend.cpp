@@ -15,7 +15,8 @@ namespace {
 
 // One context for the life of the process: device handles and the hotplug
 // watch outlive any single Load/Unload pair.
-libusb_context *context() {
+libusb_context *context()
+{
     static libusb_context *ctx = [] {
         libusb_context *c = nullptr;
         return libusb_init(&c) == 0 ? c : nullptr;
@@ -23,14 +24,15 @@ libusb_context *context() {
     return ctx;
 }
 
-std::string interfaceName(libusb_device *dev) {
+std::string interfaceName(libusb_device *dev)
+{
     char name[32];
-    std::snprintf(name, sizeof name, "usb:%03u:%03u", libusb_get_bus_number(dev),
-                  libusb_get_device_address(dev));
+    std::snprintf(name, sizeof name, "usb:%03u:%03u", libusb_get_bus_number(dev), libusb_get_device_address(dev));
     return name;
 }
 
-std::vector<std::uint8_t> rawDescriptor(const libusb_device_descriptor &d) {
+std::vector<std::uint8_t> rawDescriptor(const libusb_device_descriptor &d)
+{
     return {d.bLength,
             d.bDescriptorType,
             static_cast<std::uint8_t>(d.bcdUSB & 0xFF),
@@ -51,7 +53,8 @@ std::vector<std::uint8_t> rawDescriptor(const libusb_device_descriptor &d) {
             d.bNumConfigurations};
 }
 
-IoResult fromLibusb(int rc, int transferred, std::size_t wanted) {
+IoResult fromLibusb(int rc, int transferred, std::size_t wanted)
+{
     if (rc == LIBUSB_ERROR_TIMEOUT)
         return IoResult::TimedOut;
     if (rc != 0 || transferred < 0 || static_cast<std::size_t>(transferred) != wanted)
@@ -59,7 +62,8 @@ IoResult fromLibusb(int rc, int transferred, std::size_t wanted) {
     return IoResult::Ok;
 }
 
-unsigned timeoutMs(std::chrono::milliseconds limit) {
+unsigned timeoutMs(std::chrono::milliseconds limit)
+{
     // libusb reads 0 as "wait forever".
     return limit.count() < 1 ? 1u : static_cast<unsigned>(limit.count());
 }
@@ -67,16 +71,20 @@ unsigned timeoutMs(std::chrono::milliseconds limit) {
 class UsbDevice final : public Device {
 public:
     UsbDevice(libusb_device_handle *handle, std::string name, std::vector<std::uint8_t> endpoints)
-        : handle_(handle), name_(std::move(name)), endpoints_(std::move(endpoints)) {}
+        : handle_(handle), name_(std::move(name)), endpoints_(std::move(endpoints))
+    {
+    }
 
-    ~UsbDevice() override {
+    ~UsbDevice() override
+    {
         libusb_release_interface(handle_, 0);
         libusb_close(handle_);
     }
 
     const std::string &path() const override { return name_; }
 
-    bool openPipe(Pipe pipe) override {
+    bool openPipe(Pipe pipe) override
+    {
         auto index = static_cast<std::size_t>(pipe);
         if (index >= endpoints_.size())
             return false;
@@ -84,20 +92,20 @@ public:
         return in == (pipe == Pipe::Read);
     }
 
-    IoResult write(Pipe pipe, const std::uint8_t *data, std::size_t size,
-                   std::chrono::milliseconds limit) override {
+    IoResult write(Pipe pipe, const std::uint8_t *data, std::size_t size, std::chrono::milliseconds limit) override
+    {
         int transferred = 0;
         int rc = libusb_bulk_transfer(handle_, endpoints_.at(static_cast<std::size_t>(pipe)),
-                                      const_cast<std::uint8_t *>(data), static_cast<int>(size),
-                                      &transferred, timeoutMs(limit));
+                                      const_cast<std::uint8_t *>(data), static_cast<int>(size), &transferred,
+                                      timeoutMs(limit));
         return fromLibusb(rc, transferred, size);
     }
 
-    IoResult read(std::uint8_t *data, std::size_t size, std::size_t &got,
-                  std::chrono::milliseconds limit) override {
+    IoResult read(std::uint8_t *data, std::size_t size, std::size_t &got, std::chrono::milliseconds limit) override
+    {
         int transferred = 0;
-        int rc = libusb_bulk_transfer(handle_, endpoints_.at(static_cast<std::size_t>(Pipe::Read)),
-                                      data, static_cast<int>(size), &transferred, timeoutMs(limit));
+        int rc = libusb_bulk_transfer(handle_, endpoints_.at(static_cast<std::size_t>(Pipe::Read)), data,
+                                      static_cast<int>(size), &transferred, timeoutMs(limit));
         got = transferred > 0 ? static_cast<std::size_t>(transferred) : 0;
         return fromLibusb(rc, transferred, size);
     }
@@ -108,7 +116,8 @@ private:
     std::vector<std::uint8_t> endpoints_;
 };
 
-std::shared_ptr<Device> openCandidate(libusb_device *dev) {
+std::shared_ptr<Device> openCandidate(libusb_device *dev)
+{
     libusb_device_handle *handle = nullptr;
     if (libusb_open(dev, &handle) != 0)
         return nullptr;
@@ -137,12 +146,12 @@ struct HotplugShared {
     std::deque<DeviceNotice> queue;
 };
 
-int LIBUSB_CALL onHotplug(libusb_context *, libusb_device *dev, libusb_hotplug_event event,
-                          void *user) {
+int LIBUSB_CALL onHotplug(libusb_context *, libusb_device *dev, libusb_hotplug_event event, void *user)
+{
     auto *shared = static_cast<HotplugShared *>(user);
     DeviceNotice notice;
-    notice.event = event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED ? FERRULE_DEVICE_ARRIVAL
-                                                                 : FERRULE_DEVICE_REMOVE_COMPLETE;
+    notice.event =
+        event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED ? FERRULE_DEVICE_ARRIVAL : FERRULE_DEVICE_REMOVE_COMPLETE;
     notice.name = interfaceName(dev);
     std::lock_guard lock(shared->mutex);
     shared->queue.push_back(std::move(notice));
@@ -153,13 +162,13 @@ int LIBUSB_CALL onHotplug(libusb_context *, libusb_device *dev, libusb_hotplug_e
 // event handling, so a receiver may call back into Ferrule straight away.
 class HotplugWatch final : public Watch {
 public:
-    explicit HotplugWatch(NoticeSink sink) : shared_(std::make_shared<HotplugShared>()) {
+    explicit HotplugWatch(NoticeSink sink) : shared_(std::make_shared<HotplugShared>())
+    {
         libusb_context *ctx = context();
         int events = LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED | LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT;
-        if (libusb_hotplug_register_callback(ctx, static_cast<libusb_hotplug_event>(events),
-                                             static_cast<libusb_hotplug_flag>(0), kVendorId,
-                                             kProductId, LIBUSB_HOTPLUG_MATCH_ANY, onHotplug,
-                                             shared_.get(), &handle_) != LIBUSB_SUCCESS)
+        if (libusb_hotplug_register_callback(
+                ctx, static_cast<libusb_hotplug_event>(events), static_cast<libusb_hotplug_flag>(0), kVendorId,
+                kProductId, LIBUSB_HOTPLUG_MATCH_ANY, onHotplug, shared_.get(), &handle_) != LIBUSB_SUCCESS)
             return;
         registered_ = true;
         thread_ = std::make_unique<EventThread>(
@@ -180,7 +189,8 @@ public:
             [ctx] { libusb_interrupt_event_handler(ctx); });
     }
 
-    ~HotplugWatch() override {
+    ~HotplugWatch() override
+    {
         if (registered_)
             libusb_hotplug_deregister_callback(context(), handle_);
         thread_.reset();
@@ -197,7 +207,8 @@ private:
 
 class LibusbBackend final : public Backend {
 public:
-    std::shared_ptr<Device> findInstrument() override {
+    std::shared_ptr<Device> findInstrument() override
+    {
         libusb_context *ctx = context();
         if (ctx == nullptr)
             return nullptr;
@@ -206,23 +217,23 @@ public:
         if (n < 0)
             return nullptr;
         std::shared_ptr<Device> found;
-        CandidateProbe probe{
-            [&](std::size_t i) -> std::optional<std::vector<std::uint8_t>> {
-                libusb_device_descriptor d{};
-                if (libusb_get_device_descriptor(list[i], &d) != 0)
-                    return std::nullopt;
-                return rawDescriptor(d);
-            },
-            [&](std::size_t i) {
-                found = openCandidate(list[i]);
-                return found != nullptr;
-            }};
+        CandidateProbe probe{[&](std::size_t i) -> std::optional<std::vector<std::uint8_t>> {
+                                 libusb_device_descriptor d{};
+                                 if (libusb_get_device_descriptor(list[i], &d) != 0)
+                                     return std::nullopt;
+                                 return rawDescriptor(d);
+                             },
+                             [&](std::size_t i) {
+                                 found = openCandidate(list[i]);
+                                 return found != nullptr;
+                             }};
         findFirstInstrument(static_cast<std::size_t>(n), probe);
         libusb_free_device_list(list, 1);
         return found;
     }
 
-    std::unique_ptr<Watch> watch(NoticeSink sink, HangupProbe) override {
+    std::unique_ptr<Watch> watch(NoticeSink sink, HangupProbe) override
+    {
         if (context() == nullptr || !libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG))
             return nullptr;
         auto w = std::make_unique<HotplugWatch>(std::move(sink));

@@ -19,9 +19,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::uint8_t endpointOf(Pipe pipe) {
-    return pipe == Pipe::Command ? FERRULE_SIM_EP_COMMAND : FERRULE_SIM_EP_WRITE;
-}
+std::uint8_t endpointOf(Pipe pipe) { return pipe == Pipe::Command ? FERRULE_SIM_EP_COMMAND : FERRULE_SIM_EP_WRITE; }
 
 class SimDevice final : public Device {
 public:
@@ -30,19 +28,20 @@ public:
     const std::string &path() const override { return name_; }
     bool openPipe(Pipe) override { return true; }
 
-    void dropStale() override {
+    void dropStale() override
+    {
         std::uint8_t sink[1 + FERRULE_SIM_PIECE];
         while (::recv(fd_.get(), sink, sizeof sink, MSG_DONTWAIT) > 0) {
         }
     }
 
-    IoResult write(Pipe pipe, const std::uint8_t *data, std::size_t size,
-                   std::chrono::milliseconds limit) override {
+    IoResult write(Pipe pipe, const std::uint8_t *data, std::size_t size, std::chrono::milliseconds limit) override
+    {
         return send(endpointOf(pipe), data, size, Clock::now() + limit);
     }
 
-    IoResult read(std::uint8_t *data, std::size_t size, std::size_t &got,
-                  std::chrono::milliseconds limit) override {
+    IoResult read(std::uint8_t *data, std::size_t size, std::size_t &got, std::chrono::milliseconds limit) override
+    {
         got = 0;
         auto deadline = Clock::now() + limit;
         const std::uint8_t length[2] = {static_cast<std::uint8_t>(size & 0xFF),
@@ -72,7 +71,8 @@ public:
         }
     }
 
-    bool hungUp() override {
+    bool hungUp() override
+    {
         pollfd p{fd_.get(), POLLRDHUP, 0};
         return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLRDHUP | POLLERR));
     }
@@ -80,8 +80,8 @@ public:
 private:
     // One message: the endpoint tag, then the bytes. The socket is tried
     // first and only waited on when it is full.
-    IoResult send(std::uint8_t endpoint, const std::uint8_t *data, std::size_t size,
-                  Clock::time_point deadline) {
+    IoResult send(std::uint8_t endpoint, const std::uint8_t *data, std::size_t size, Clock::time_point deadline)
+    {
         iovec parts[2] = {{&endpoint, 1}, {const_cast<std::uint8_t *>(data), size}};
         msghdr msg{};
         msg.msg_iov = parts;
@@ -115,7 +115,8 @@ struct FileId {
     bool operator==(const FileId &) const = default;
 };
 
-FileId socketFileAt(const std::string &path) {
+FileId socketFileAt(const std::string &path)
+{
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode))
         return {};
@@ -131,7 +132,8 @@ public:
     static constexpr std::chrono::milliseconds kTick{20};
 
     SimWatch(std::string path, NoticeSink sink, HangupProbe probe)
-        : wake_(std::make_shared<UniqueFd>(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))) {
+        : wake_(std::make_shared<UniqueFd>(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)))
+    {
         std::string name = FERRULE_SIM_NAME_PREFIX + path;
         // Taken now, not when the thread first runs: a device pulled out in
         // between must still be reported.
@@ -192,7 +194,8 @@ class SimBackend final : public Backend {
 public:
     explicit SimBackend(std::string path) : path_(std::move(path)) {}
 
-    std::shared_ptr<Device> findInstrument() override {
+    std::shared_ptr<Device> findInstrument() override
+    {
         sockaddr_un addr{};
         socklen_t len = 0;
         if (!makeUnixAddress(path_, addr, len))
@@ -203,7 +206,8 @@ public:
         return std::make_shared<SimDevice>(std::move(fd), FERRULE_SIM_NAME_PREFIX + path_);
     }
 
-    std::unique_ptr<Watch> watch(NoticeSink sink, HangupProbe probe) override {
+    std::unique_ptr<Watch> watch(NoticeSink sink, HangupProbe probe) override
+    {
         auto w = std::make_unique<SimWatch>(path_, std::move(sink), std::move(probe));
         if (!w->ok())
             return nullptr;
@@ -216,7 +220,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Backend> makeSimBackend(std::string socketPath) {
+std::unique_ptr<Backend> makeSimBackend(std::string socketPath)
+{
     return std::make_unique<SimBackend>(std::move(socketPath));
 }
 

@@ -15,7 +15,8 @@
 namespace ferrule {
 
 // False when the path does not fit a socket address (it would be cut short).
-inline bool makeUnixAddress(const std::string &path, sockaddr_un &addr, socklen_t &len) {
+inline bool makeUnixAddress(const std::string &path, sockaddr_un &addr, socklen_t &len)
+{
     std::memset(&addr, 0, sizeof addr);
     addr.sun_family = AF_UNIX;
     if (path.empty() || path.size() >= sizeof addr.sun_path)
@@ -31,19 +32,22 @@ public:
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { reset(); }
     UniqueFd(UniqueFd &&o) noexcept : fd_(o.release()) {}
-    UniqueFd &operator=(UniqueFd &&o) noexcept {
+    UniqueFd &operator=(UniqueFd &&o) noexcept
+    {
         if (this != &o)
             reset(o.release());
         return *this;
     }
     int get() const { return fd_; }
     explicit operator bool() const { return fd_ >= 0; }
-    int release() {
+    int release()
+    {
         int fd = fd_;
         fd_ = -1;
         return fd;
     }
-    void reset(int fd = -1) {
+    void reset(int fd = -1)
+    {
         if (fd_ >= 0)
             ::close(fd_);
         fd_ = fd;
@@ -56,7 +60,8 @@ private:
 // poll() on one descriptor until `deadline`, restarting after signals and
 // never giving up before the deadline (poll counts whole milliseconds).
 // Returns the revents, 0 on time-out, -1 on error.
-inline int pollUntil(int fd, short events, std::chrono::steady_clock::time_point deadline) {
+inline int pollUntil(int fd, short events, std::chrono::steady_clock::time_point deadline)
+{
     for (;;) {
         auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         int ms = left.count() < 0 ? 0 : static_cast<int>(left.count());

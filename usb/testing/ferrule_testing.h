@@ -13,8 +13,7 @@
 extern "C" {
 #endif
 
-FERRULE_API void FerruleSetTimeoutsForTesting(unsigned writePieceMs, unsigned readPieceMs,
-                                              unsigned mutexMs);
+FERRULE_API void FerruleSetTimeoutsForTesting(unsigned writePieceMs, unsigned readPieceMs, unsigned mutexMs);
 
 #ifdef __cplusplus
 }

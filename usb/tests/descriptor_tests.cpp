@@ -7,7 +7,8 @@
 namespace ferrule {
 namespace {
 
-std::vector<std::uint8_t> descriptor(std::uint16_t vid, std::uint16_t pid) {
+std::vector<std::uint8_t> descriptor(std::uint16_t vid, std::uint16_t pid)
+{
     std::vector<std::uint8_t> d(18, 0);
     d[0] = 18;
     d[1] = 1;
@@ -18,7 +19,8 @@ std::vector<std::uint8_t> descriptor(std::uint16_t vid, std::uint16_t pid) {
     return d;
 }
 
-TEST(DeviceDescriptor, MatchesOnlyTheInstrumentIdsAtTheirOffsets) {
+TEST(DeviceDescriptor, MatchesOnlyTheInstrumentIdsAtTheirOffsets)
+{
     auto good = descriptor(0xF4EC, 0xEE38);
     EXPECT_TRUE(isInstrumentDescriptor(good.data(), good.size()));
     EXPECT_EQ(good[8], 0xEC);  // little-endian on the wire
@@ -35,7 +37,8 @@ TEST(DeviceDescriptor, MatchesOnlyTheInstrumentIdsAtTheirOffsets) {
     EXPECT_FALSE(isInstrumentDescriptor(bigEndian.data(), bigEndian.size()));
 }
 
-TEST(DeviceDescriptor, WantsExactlyEighteenBytes) {
+TEST(DeviceDescriptor, WantsExactlyEighteenBytes)
+{
     auto good = descriptor(0xF4EC, 0xEE38);
     EXPECT_FALSE(isInstrumentDescriptor(good.data(), 17));
     auto longer = good;
@@ -49,7 +52,8 @@ struct Candidate {
     bool opens = true;
 };
 
-std::optional<std::size_t> search(const std::vector<Candidate> &all, std::vector<std::size_t> *opened) {
+std::optional<std::size_t> search(const std::vector<Candidate> &all, std::vector<std::size_t> *opened)
+{
     CandidateProbe probe{[&](std::size_t i) { return all[i].descriptor; },
                          [&](std::size_t i) {
                              opened->push_back(i);
@@ -58,7 +62,8 @@ std::optional<std::size_t> search(const std::vector<Candidate> &all, std::vector
     return findFirstInstrument(all.size(), probe);
 }
 
-TEST(InstrumentSearch, SkipsOtherIdsAndGoesOn) {
+TEST(InstrumentSearch, SkipsOtherIdsAndGoesOn)
+{
     std::vector<Candidate> all{{descriptor(0x1234, 0xEE38)},
                                {descriptor(0xF4EC, 0x0001)},
                                {descriptor(0xF4EC, 0xEE38)},
@@ -69,7 +74,8 @@ TEST(InstrumentSearch, SkipsOtherIdsAndGoesOn) {
     EXPECT_EQ(opened, std::vector<std::size_t>{2});
 }
 
-TEST(InstrumentSearch, PassesOverUnreadableAndUnopenableCandidates) {
+TEST(InstrumentSearch, PassesOverUnreadableAndUnopenableCandidates)
+{
     std::vector<Candidate> all{{std::nullopt},
                                {descriptor(0xF4EC, 0xEE38), false},
                                {std::vector<std::uint8_t>(17, 0)},
@@ -79,7 +85,8 @@ TEST(InstrumentSearch, PassesOverUnreadableAndUnopenableCandidates) {
     EXPECT_EQ(opened, (std::vector<std::size_t>{1, 3}));
 }
 
-TEST(InstrumentSearch, NothingWhenNoCandidateMatches) {
+TEST(InstrumentSearch, NothingWhenNoCandidateMatches)
+{
     std::vector<std::size_t> opened;
     EXPECT_EQ(search({}, &opened), std::nullopt);
     EXPECT_EQ(search({{descriptor(0xF4EC, 0xEE37)}, {descriptor(0, 0)}}, &opened), std::nullopt);

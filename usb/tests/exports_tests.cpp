@@ -13,7 +13,8 @@ using Log = SimUsbDevice::Log;
 
 TEST(Exports, VersionIsOnePointZero) { EXPECT_EQ(GetDllVersion(), 0x0100); }
 
-TEST(Exports, NothingMovesBeforeLoad) {
+TEST(Exports, NothingMovesBeforeLoad)
+{
     UnloadUSBDevice();  // harmless when nothing is loaded
     unsigned char buffer[16] = {};
     EXPECT_EQ(IsConnected(), 0);
@@ -21,7 +22,8 @@ TEST(Exports, NothingMovesBeforeLoad) {
     EXPECT_EQ(ReadUSBDevice(8, buffer, 16), 0);
 }
 
-TEST(LibusbBackend, WithoutInstrumentFailsAndKeepsWaiting) {
+TEST(LibusbBackend, WithoutInstrumentFailsAndKeepsWaiting)
+{
     if (::access("/dev/bus/usb", F_OK) == 0)
         GTEST_SKIP() << "a USB bus is present: the outcome depends on what is plugged in";
     ::unsetenv(FERRULE_SIM_ENV);
@@ -40,7 +42,8 @@ TEST(LibusbBackend, WithoutInstrumentFailsAndKeepsWaiting) {
 
 using Loading = SimUsbTest;
 
-TEST_F(Loading, RefusesAMissingOrForeignNotifyTarget) {
+TEST_F(Loading, RefusesAMissingOrForeignNotifyTarget)
+{
     ASSERT_TRUE(device_->start());
     EXPECT_EQ(LoadUSBDevice(nullptr), 0);
     FerruleNotifyTarget foreign = recorder_.target;
@@ -53,7 +56,8 @@ TEST_F(Loading, RefusesAMissingOrForeignNotifyTarget) {
     EXPECT_EQ(device_->log().connections, 1u);
 }
 
-TEST_F(Loading, WithoutInstrumentFailsAndSaysSo) {
+TEST_F(Loading, WithoutInstrumentFailsAndSaysSo)
+{
     testing::internal::CaptureStderr();
     int loaded = LoadUSBDevice(&recorder_.target);
     std::string err = testing::internal::GetCapturedStderr();
@@ -64,7 +68,8 @@ TEST_F(Loading, WithoutInstrumentFailsAndSaysSo) {
     EXPECT_EQ(WriteUSBDevice(7, buffer, 16), 0);
 }
 
-TEST_F(Loading, OpensAllThreePipesAndUnloadReleasesTheDevice) {
+TEST_F(Loading, OpensAllThreePipesAndUnloadReleasesTheDevice)
+{
     plugAndLoad();
     EXPECT_EQ(IsConnected(), 1);
     EXPECT_TRUE(device_->hostConnected());
@@ -78,7 +83,8 @@ TEST_F(Loading, OpensAllThreePipesAndUnloadReleasesTheDevice) {
     EXPECT_TRUE(device_->log().commands.empty());
 }
 
-TEST_F(Loading, LoadingAgainReplacesTheOldConnection) {
+TEST_F(Loading, LoadingAgainReplacesTheOldConnection)
+{
     plugAndLoad();
     ASSERT_EQ(LoadUSBDevice(&recorder_.target), 1);
     ASSERT_TRUE(device_->waitFor([](const Log &l) { return l.connections == 2 && l.hangups == 1; }));
@@ -88,7 +94,8 @@ TEST_F(Loading, LoadingAgainReplacesTheOldConnection) {
     EXPECT_EQ(device_->log().writes[0].bytes, data);
 }
 
-TEST_F(Loading, ChangeIgnoresHeadersThatAreNotDeviceInterfaces) {
+TEST_F(Loading, ChangeIgnoresHeadersThatAreNotDeviceInterfaces)
+{
     plugAndLoad();
     FerruleDeviceBroadcast header = interfaceNotice(device_->interfaceName());
     header.deviceType = 2;  // a volume, say
@@ -101,7 +108,8 @@ TEST_F(Loading, ChangeIgnoresHeadersThatAreNotDeviceInterfaces) {
     EXPECT_EQ(IsConnected(), 0);
 }
 
-TEST_F(Loading, NameWithoutTerminatorIsReadWithinTheRecord) {
+TEST_F(Loading, NameWithoutTerminatorIsReadWithinTheRecord)
+{
     plugAndLoad();
     FerruleDeviceBroadcast header{};
     header.deviceType = FERRULE_DEVTYP_DEVICEINTERFACE;
@@ -110,7 +118,8 @@ TEST_F(Loading, NameWithoutTerminatorIsReadWithinTheRecord) {
     EXPECT_EQ(IsConnected(), 1);
 }
 
-TEST_F(Loading, NameIsBoundedByTheRecordSize) {
+TEST_F(Loading, NameIsBoundedByTheRecordSize)
+{
     plugAndLoad();
     FerruleDeviceBroadcast header = interfaceNotice(device_->interfaceName());
     header.size = 28 + 4;  // room for "sim:" only

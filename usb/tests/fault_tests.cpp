@@ -12,7 +12,8 @@ using Log = SimUsbDevice::Log;
 
 class Faults : public SimUsbTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         SimUsbTest::SetUp();
         // Every read gets fresh bytes, so data from an earlier read is told apart.
         device_->setReadHandler([this](std::uint16_t, std::uint16_t count) {
@@ -23,7 +24,8 @@ protected:
     std::atomic<int> reads_{0};
 };
 
-TEST_F(Faults, StalledReadTimesOutAndTheNextReadWorks) {
+TEST_F(Faults, StalledReadTimesOutAndTheNextReadWorks)
+{
     FerruleSetTimeoutsForTesting(0, 100, 0);
     device_->setStall(true);
     std::vector<std::uint8_t> buffer(16);
@@ -39,7 +41,8 @@ TEST_F(Faults, StalledReadTimesOutAndTheNextReadWorks) {
     EXPECT_EQ(buffer, expected);
 }
 
-TEST_F(Faults, RealReadTimeOutIsTwoSecondsPerPiece) {
+TEST_F(Faults, RealReadTimeOutIsTwoSecondsPerPiece)
+{
     device_->setStall(true);
     std::vector<std::uint8_t> buffer(16);
     auto start = std::chrono::steady_clock::now();
@@ -47,7 +50,8 @@ TEST_F(Faults, RealReadTimeOutIsTwoSecondsPerPiece) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, 2000ms);
 }
 
-TEST_F(Faults, WriteTimesOutWhenTheDeviceTakesNothing) {
+TEST_F(Faults, WriteTimesOutWhenTheDeviceTakesNothing)
+{
     FerruleSetTimeoutsForTesting(50, 0, 0);
     device_->setReceivePaused(true);
     auto data = pattern(25600, 8);
@@ -70,7 +74,8 @@ TEST_F(Faults, WriteTimesOutWhenTheDeviceTakesNothing) {
     }
 }
 
-TEST_F(Faults, ShortPieceFailsTheRead) {
+TEST_F(Faults, ShortPieceFailsTheRead)
+{
     device_->serveShortPieceOnce(100);
     std::vector<std::uint8_t> buffer(1024);
     EXPECT_EQ(ReadUSBDevice(8, buffer.data(), 1024), 0);
@@ -79,7 +84,8 @@ TEST_F(Faults, ShortPieceFailsTheRead) {
     EXPECT_EQ(buffer, pattern(1024, 1));
 }
 
-TEST_F(Faults, LatePieceOfATimedOutReadIsNotTakenAsData) {
+TEST_F(Faults, LatePieceOfATimedOutReadIsNotTakenAsData)
+{
     FerruleSetTimeoutsForTesting(0, 100, 0);
     device_->setReplyDelay(400ms);
     std::vector<std::uint8_t> buffer(16);
@@ -92,7 +98,8 @@ TEST_F(Faults, LatePieceOfATimedOutReadIsNotTakenAsData) {
     EXPECT_NE(buffer, pattern(16, 0));
 }
 
-TEST_F(Faults, RemovalInTheMiddleOfAReadFailsItAndIsNoticed) {
+TEST_F(Faults, RemovalInTheMiddleOfAReadFailsItAndIsNoticed)
+{
     recorder_.setForwardToChange(true);
     device_->vanishAfterPieces(2);
     std::vector<std::uint8_t> buffer(2048);
@@ -113,7 +120,8 @@ TEST_F(Faults, RemovalInTheMiddleOfAReadFailsItAndIsNoticed) {
     EXPECT_EQ(recorder_.notices().size(), 2u);
 }
 
-TEST_F(Faults, TransfersFromTwoThreadsDoNotInterleave) {
+TEST_F(Faults, TransfersFromTwoThreadsDoNotInterleave)
+{
     constexpr int kRounds = 30;
     auto worker = [](std::uint8_t seed, std::atomic<int> &failures) {
         for (int i = 0; i < kRounds; ++i) {
@@ -139,7 +147,8 @@ TEST_F(Faults, TransfersFromTwoThreadsDoNotInterleave) {
     EXPECT_EQ(log.reads.size(), 2u * kRounds);
 }
 
-TEST_F(Faults, MutexNotObtainedInTimeFailsWithoutTouchingThePipes) {
+TEST_F(Faults, MutexNotObtainedInTimeFailsWithoutTouchingThePipes)
+{
     FerruleSetTimeoutsForTesting(0, 1500, 100);
     device_->setStall(true);
     std::atomic<int> heldResult{-1};
@@ -162,7 +171,8 @@ TEST_F(Faults, MutexNotObtainedInTimeFailsWithoutTouchingThePipes) {
     EXPECT_EQ(log.commands[1].pipe, 7);
 }
 
-TEST_F(Faults, UnloadWaitsForTheTransferInProgress) {
+TEST_F(Faults, UnloadWaitsForTheTransferInProgress)
+{
     device_->setReplyDelay(300ms);
     std::atomic<int> result{-1};
     std::thread reader([&] {

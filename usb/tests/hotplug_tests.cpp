@@ -14,7 +14,8 @@ using Notices = SimUsbTest;
 const std::uint8_t kGuidBytes[16] = {0xC1, 0xF3, 0x16, 0x7E, 0xBF, 0x63, 0x39, 0x4C,
                                      0xB8, 0x44, 0xF3, 0x5A, 0x86, 0xBA, 0x13, 0x9B};
 
-TEST_F(Notices, PlugInAndPullOutReachTheTarget) {
+TEST_F(Notices, PlugInAndPullOutReachTheTarget)
+{
     EXPECT_EQ(LoadUSBDevice(&recorder_.target), 0);  // waiting for the instrument
     ASSERT_TRUE(device_->start());
     ASSERT_TRUE(recorder_.waitForCount(1));
@@ -41,7 +42,8 @@ TEST_F(Notices, PlugInAndPullOutReachTheTarget) {
     EXPECT_EQ(recorder_.notices().size(), 2u);
 }
 
-TEST_F(Notices, ArrivalWhileOpenChangesNothing) {
+TEST_F(Notices, ArrivalWhileOpenChangesNothing)
+{
     plugAndLoad();
     FerruleDeviceBroadcast header = interfaceNotice(device_->interfaceName());
     EXPECT_EQ(ChangeUSBDevice(FERRULE_DEVICE_ARRIVAL, &header), 0);
@@ -52,7 +54,8 @@ TEST_F(Notices, ArrivalWhileOpenChangesNothing) {
     EXPECT_EQ(device_->log().connections, 1u);  // not reopened
 }
 
-TEST_F(Notices, RemovalOfAnotherInterfaceLeavesThePipesOpen) {
+TEST_F(Notices, RemovalOfAnotherInterfaceLeavesThePipesOpen)
+{
     plugAndLoad();
     FerruleDeviceBroadcast header = interfaceNotice(device_->interfaceName() + "-other");
     EXPECT_EQ(ChangeUSBDevice(FERRULE_DEVICE_REMOVE_COMPLETE, &header), 0);
@@ -62,7 +65,8 @@ TEST_F(Notices, RemovalOfAnotherInterfaceLeavesThePipesOpen) {
     EXPECT_EQ(ReadUSBDevice(8, buffer.data(), 16), 1);
 }
 
-TEST_F(Notices, RemovalMatchesTheOpenPathIgnoringCase) {
+TEST_F(Notices, RemovalMatchesTheOpenPathIgnoringCase)
+{
     plugAndLoad();
     std::string upper = device_->interfaceName();
     std::transform(upper.begin(), upper.end(), upper.begin(), [](unsigned char c) { return std::toupper(c); });
@@ -77,7 +81,8 @@ TEST_F(Notices, RemovalMatchesTheOpenPathIgnoringCase) {
     EXPECT_EQ(IsConnected(), 1);
 }
 
-TEST_F(Notices, ReceiverActingInsideTheCallbackFollowsReplugs) {
+TEST_F(Notices, ReceiverActingInsideTheCallbackFollowsReplugs)
+{
     recorder_.setForwardToChange(true);
     plugAndLoad();
     for (int round = 0; round < 2; ++round) {
@@ -96,7 +101,8 @@ TEST_F(Notices, ReceiverActingInsideTheCallbackFollowsReplugs) {
     EXPECT_EQ(device_->log().writes[0].bytes, data);
 }
 
-TEST_F(Notices, ArrivalWithoutTheInstrumentPresentFails) {
+TEST_F(Notices, ArrivalWithoutTheInstrumentPresentFails)
+{
     EXPECT_EQ(LoadUSBDevice(&recorder_.target), 0);
     FerruleDeviceBroadcast header = interfaceNotice(device_->interfaceName());
     testing::internal::CaptureStderr();
@@ -108,7 +114,8 @@ TEST_F(Notices, ArrivalWithoutTheInstrumentPresentFails) {
     EXPECT_EQ(IsConnected(), 1);
 }
 
-TEST_F(Notices, HangUpWhilePluggedIsOneRemovalUntilPluggedAnew) {
+TEST_F(Notices, HangUpWhilePluggedIsOneRemovalUntilPluggedAnew)
+{
     recorder_.setForwardToChange(true);
     plugAndLoad();
     device_->dropHost();
@@ -126,7 +133,8 @@ TEST_F(Notices, HangUpWhilePluggedIsOneRemovalUntilPluggedAnew) {
     EXPECT_EQ(IsConnected(), 1);
 }
 
-TEST_F(Notices, ReceiverMayUnloadFromInsideTheCallback) {
+TEST_F(Notices, ReceiverMayUnloadFromInsideTheCallback)
+{
     recorder_.setUnloadOnNotice(true);
     plugAndLoad();
     device_->unplug();
@@ -140,7 +148,8 @@ TEST_F(Notices, ReceiverMayUnloadFromInsideTheCallback) {
     EXPECT_EQ(LoadUSBDevice(&recorder_.target), 1);
 }
 
-TEST_F(Notices, NoNoticesAfterUnload) {
+TEST_F(Notices, NoNoticesAfterUnload)
+{
     plugAndLoad();
     UnloadUSBDevice();
     device_->unplug();

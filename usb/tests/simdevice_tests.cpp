@@ -16,7 +16,8 @@ using Log = SimUsbDevice::Log;
 
 class RawHost {
 public:
-    explicit RawHost(const std::string &path) {
+    explicit RawHost(const std::string &path)
+    {
         sockaddr_un addr{};
         socklen_t len = 0;
         if (!makeUnixAddress(path, addr, len))
@@ -26,12 +27,14 @@ public:
             fd_.reset();
     }
     bool connected() const { return static_cast<bool>(fd_); }
-    void send(std::uint8_t endpoint, const std::vector<std::uint8_t> &payload) {
+    void send(std::uint8_t endpoint, const std::vector<std::uint8_t> &payload)
+    {
         std::vector<std::uint8_t> m{endpoint};
         m.insert(m.end(), payload.begin(), payload.end());
         ASSERT_EQ(::send(fd_.get(), m.data(), m.size(), MSG_NOSIGNAL), static_cast<ssize_t>(m.size()));
     }
-    void command(std::uint16_t pipe, std::uint16_t length, std::uint16_t count) {
+    void command(std::uint16_t pipe, std::uint16_t length, std::uint16_t count)
+    {
         auto block = encodeCommandBlock({pipe, length, count});
         std::vector<std::uint8_t> packet(block.begin(), block.end());
         packet.resize(64, 0);
@@ -39,7 +42,8 @@ public:
     }
     void inToken() { send(FERRULE_SIM_EP_READ, {0x00, 0x02}); }
     // The next message from the device; nothing on time-out; empty on hang-up.
-    std::optional<std::vector<std::uint8_t>> receive(std::chrono::milliseconds limit = 5s) {
+    std::optional<std::vector<std::uint8_t>> receive(std::chrono::milliseconds limit = 5s)
+    {
         if (pollUntil(fd_.get(), POLLIN, std::chrono::steady_clock::now() + limit) <= 0)
             return std::nullopt;
         std::vector<std::uint8_t> m(1 + 1024);
@@ -54,21 +58,24 @@ private:
 
 class SimDevice : public SimUsbTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         SimUsbTest::SetUp();
         ASSERT_TRUE(device_->start());
         host_ = std::make_unique<RawHost>(path_);
         ASSERT_TRUE(host_->connected());
     }
     // The log once the device has dealt with `n` messages.
-    Log settle(std::size_t n) {
+    Log settle(std::size_t n)
+    {
         EXPECT_TRUE(device_->waitFor([n](const Log &l) { return l.handled >= n; }));
         return device_->log();
     }
     std::unique_ptr<RawHost> host_;
 };
 
-TEST_F(SimDevice, CommandPacketsAreWholeTaggedBlocks) {
+TEST_F(SimDevice, CommandPacketsAreWholeTaggedBlocks)
+{
     host_->send(FERRULE_SIM_EP_COMMAND, std::vector<std::uint8_t>(63, 0));
     auto untagged = std::vector<std::uint8_t>(64, 0);
     std::memcpy(untagged.data(), "Xomm", 4);
@@ -91,7 +98,8 @@ TEST_F(SimDevice, CommandPacketsAreWholeTaggedBlocks) {
     EXPECT_EQ(log.commands[0].count, 20);
 }
 
-TEST_F(SimDevice, AnnouncementsMustAgreeWithTheirCount) {
+TEST_F(SimDevice, AnnouncementsMustAgreeWithTheirCount)
+{
     std::atomic<bool> asked{false};
     device_->setReadHandler([&](std::uint16_t, std::uint16_t) {
         asked = true;
@@ -102,15 +110,18 @@ TEST_F(SimDevice, AnnouncementsMustAgreeWithTheirCount) {
     host_->command(7, 0, 0);         // nothing to move
     host_->command(0x8008, 26112, 25601);
     Log log = settle(4);
-    EXPECT_EQ(log.violations, (std::vector<std::string>{"transfer length 128 for count 20", "transfer length 64 for count 16",
-                                                        "transfer count 0 out of range",
-                                                        "transfer count 25601 out of range"}));
+    EXPECT_EQ(log.violations,
+              (std::vector<std::string>{"transfer length 128 for count 20", "transfer length 64 for count 16",
+                                        "transfer count 0 out of range", "transfer count 25601 out of range"}));
     EXPECT_FALSE(asked);
 }
 
-TEST_F(SimDevice, WritePiecesAreCheckedAndReassembled) {
+TEST_F(SimDevice, WritePiecesAreCheckedAndReassembled)
+{
     std::vector<SimUsbDevice::Transfer> handed;
-    device_->setWriteHandler([&](std::uint16_t pipe, const std::vector<std::uint8_t> &b) { handed.push_back({pipe, b}); });
+    device_->setWriteHandler([&](std::uint16_t pipe, const std::vector<std::uint8_t> &b) {
+        handed.push_back({pipe, b});
+    });
     host_->send(FERRULE_SIM_EP_WRITE, std::vector<std::uint8_t>(64, 1));  // not announced
     host_->command(7, 640, 600);
     host_->send(FERRULE_SIM_EP_WRITE, std::vector<std::uint8_t>(128, 1));  // the rest may only come last
@@ -129,11 +140,10 @@ TEST_F(SimDevice, WritePiecesAreCheckedAndReassembled) {
     std::fill_n(tail.begin(), 8, 3);
     host_->send(FERRULE_SIM_EP_WRITE, tail);
     Log log = settle(12);
-    EXPECT_EQ(log.violations, (std::vector<std::string>{"data piece without an announced write",
-                                                        "short data piece before the end of the transfer",
-                                                        "data piece of 100 bytes",
-                                                        "write transfer cut short by a command block",
-                                                        "write padding not zero"}));
+    EXPECT_EQ(log.violations,
+              (std::vector<std::string>{"data piece without an announced write",
+                                        "short data piece before the end of the transfer", "data piece of 100 bytes",
+                                        "write transfer cut short by a command block", "write padding not zero"}));
     ASSERT_EQ(log.writes.size(), 2u);
     EXPECT_EQ(log.writes[0].pipe, 3);
     EXPECT_EQ(log.writes[0].bytes, std::vector<std::uint8_t>(20, 0x5A));
@@ -144,13 +154,14 @@ TEST_F(SimDevice, WritePiecesAreCheckedAndReassembled) {
     EXPECT_EQ(handed[1].bytes, expected);
 }
 
-TEST_F(SimDevice, ReadsAreServedOnePiecePerToken) {
+TEST_F(SimDevice, ReadsAreServedOnePiecePerToken)
+{
     std::vector<std::pair<std::uint16_t, std::uint16_t>> asked;
     device_->setReadHandler([&](std::uint16_t pipe, std::uint16_t count) -> std::optional<std::vector<std::uint8_t>> {
         asked.emplace_back(pipe, count);
         if (asked.size() == 1)
             return std::nullopt;  // no data yet
-        return pattern(600, 7);  // more than asked: only the count goes out
+        return pattern(600, 7);   // more than asked: only the count goes out
     });
     host_->command(0x8008, 512, 16);
     host_->inToken();
@@ -172,11 +183,12 @@ TEST_F(SimDevice, ReadsAreServedOnePiecePerToken) {
     EXPECT_EQ(log.inTokens, 4u);
     EXPECT_EQ(log.piecesServed, 1u);
     EXPECT_EQ(log.reads.at(0).bytes, expected);
-    EXPECT_EQ(log.violations, (std::vector<std::string>{"IN token not asking for one piece",
-                                                        "message for unknown endpoint 5"}));
+    EXPECT_EQ(log.violations,
+              (std::vector<std::string>{"IN token not asking for one piece", "message for unknown endpoint 5"}));
 }
 
-TEST_F(SimDevice, LogKeepsTheNewestEntriesWithinItsLimit) {
+TEST_F(SimDevice, LogKeepsTheNewestEntriesWithinItsLimit)
+{
     device_->setLogLimit(3);
     for (std::uint16_t count = 1; count <= 10; ++count)
         host_->command(7, 0, count);  // each one a bad length
@@ -189,7 +201,8 @@ TEST_F(SimDevice, LogKeepsTheNewestEntriesWithinItsLimit) {
     EXPECT_EQ(log.handled, 10u);  // counters are not trimmed
 }
 
-TEST_F(SimDevice, PlugStateIsTheSocketFile) {
+TEST_F(SimDevice, PlugStateIsTheSocketFile)
+{
     struct stat st {};
     ASSERT_EQ(::stat(path_.c_str(), &st), 0);
     EXPECT_TRUE(S_ISSOCK(st.st_mode));
@@ -202,7 +215,9 @@ TEST_F(SimDevice, PlugStateIsTheSocketFile) {
     EXPECT_FALSE(RawHost(path_).connected());
 
     // A leftover file at the path does not stop a replug.
-    { std::ofstream(path_) << "stale"; }
+    {
+        std::ofstream(path_) << "stale";
+    }
     ASSERT_TRUE(device_->replug());
     ASSERT_EQ(::stat(path_.c_str(), &st), 0);
     EXPECT_TRUE(S_ISSOCK(st.st_mode));
@@ -211,7 +226,8 @@ TEST_F(SimDevice, PlugStateIsTheSocketFile) {
     EXPECT_TRUE(device_->waitFor([](const Log &l) { return l.connections == 2; }));
 }
 
-TEST_F(SimDevice, ServesOneHostAtATime) {
+TEST_F(SimDevice, ServesOneHostAtATime)
+{
     device_->setReadHandler([](std::uint16_t, std::uint16_t n) { return std::optional(pattern(n, 1)); });
     RawHost second(path_);
     ASSERT_TRUE(second.connected());  // queued, not yet served

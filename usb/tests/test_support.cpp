@@ -9,7 +9,8 @@
 
 namespace ferrule::test {
 
-std::vector<std::uint8_t> pattern(std::size_t size, std::uint8_t seed) {
+std::vector<std::uint8_t> pattern(std::size_t size, std::uint8_t seed)
+{
     std::vector<std::uint8_t> bytes(size);
     std::uint32_t x = 2654435761u * (seed + 1u);
     for (auto &b : bytes) {
@@ -21,20 +22,23 @@ std::vector<std::uint8_t> pattern(std::size_t size, std::uint8_t seed) {
     return bytes;
 }
 
-FerruleDeviceBroadcast interfaceNotice(const std::string &name) {
+FerruleDeviceBroadcast interfaceNotice(const std::string &name)
+{
     FerruleDeviceBroadcast header{};
     header.deviceType = FERRULE_DEVTYP_DEVICEINTERFACE;
     std::snprintf(header.name, sizeof header.name, "%s", name.c_str());
     return header;
 }
 
-NoticeRecorder::NoticeRecorder() {
+NoticeRecorder::NoticeRecorder()
+{
     target.magic = FERRULE_NOTIFY_MAGIC;
     target.deviceChange = &NoticeRecorder::onChange;
     target.context = this;
 }
 
-void NoticeRecorder::onChange(void *context, std::uint32_t event, const FerruleDeviceBroadcast *header) {
+void NoticeRecorder::onChange(void *context, std::uint32_t event, const FerruleDeviceBroadcast *header)
+{
     auto *self = static_cast<NoticeRecorder *>(context);
     Notice n;
     n.event = event;
@@ -56,32 +60,38 @@ void NoticeRecorder::onChange(void *context, std::uint32_t event, const FerruleD
     self->changed_.notify_all();
 }
 
-std::vector<NoticeRecorder::Notice> NoticeRecorder::notices() const {
+std::vector<NoticeRecorder::Notice> NoticeRecorder::notices() const
+{
     std::lock_guard lock(mutex_);
     return notices_;
 }
 
-std::vector<int> NoticeRecorder::changeResults() const {
+std::vector<int> NoticeRecorder::changeResults() const
+{
     std::lock_guard lock(mutex_);
     return changeResults_;
 }
 
-bool NoticeRecorder::waitForCount(std::size_t count, std::chrono::milliseconds limit) const {
+bool NoticeRecorder::waitForCount(std::size_t count, std::chrono::milliseconds limit) const
+{
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [&] { return notices_.size() >= count; });
 }
 
-void NoticeRecorder::setUnloadOnNotice(bool on) {
+void NoticeRecorder::setUnloadOnNotice(bool on)
+{
     std::lock_guard lock(mutex_);
     unload_ = on;
 }
 
-void NoticeRecorder::setForwardToChange(bool on) {
+void NoticeRecorder::setForwardToChange(bool on)
+{
     std::lock_guard lock(mutex_);
     forward_ = on;
 }
 
-void SimUsbTest::SetUp() {
+void SimUsbTest::SetUp()
+{
     static std::atomic<int> serial{0};
     path_ = "/tmp/ferrule-test-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + ".sock";
     ::unlink(path_.c_str());
@@ -90,14 +100,16 @@ void SimUsbTest::SetUp() {
     device_ = std::make_unique<SimUsbDevice>(path_);
 }
 
-void SimUsbTest::TearDown() {
+void SimUsbTest::TearDown()
+{
     UnloadUSBDevice();
     device_->stop();
     ::unsetenv(FERRULE_SIM_ENV);
     FerruleSetTimeoutsForTesting(0, 0, 0);
 }
 
-void SimUsbTest::plugAndLoad() {
+void SimUsbTest::plugAndLoad()
+{
     ASSERT_TRUE(device_->start());
     ASSERT_EQ(LoadUSBDevice(&recorder_.target), 1);
     ASSERT_TRUE(device_->waitFor([](const SimUsbDevice::Log &l) { return l.connections == 1; }));

@@ -9,7 +9,8 @@ namespace {
 
 using Log = SimUsbDevice::Log;
 
-std::vector<std::uint8_t> expectedBlock(std::uint16_t pipe, std::uint16_t length, std::uint16_t count) {
+std::vector<std::uint8_t> expectedBlock(std::uint16_t pipe, std::uint16_t length, std::uint16_t count)
+{
     std::vector<std::uint8_t> b(64, 0);
     std::memcpy(b.data(), "Comm", 4);
     b[4] = pipe & 0xFF;
@@ -23,7 +24,8 @@ std::vector<std::uint8_t> expectedBlock(std::uint16_t pipe, std::uint16_t length
 
 class Transfers : public SimUsbTest {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         SimUsbTest::SetUp();
         device_->setReadHandler([this](std::uint16_t pipe, std::uint16_t count) {
             askedPipe_ = pipe;
@@ -31,16 +33,19 @@ protected:
         });
         plugAndLoad();
     }
-    bool waitWrites(std::size_t n) {
+    bool waitWrites(std::size_t n)
+    {
         return device_->waitFor([n](const Log &l) { return l.writes.size() >= n; });
     }
-    bool waitMessages(std::size_t n) {
+    bool waitMessages(std::size_t n)
+    {
         return device_->waitFor([n](const Log &l) { return l.received.size() >= n; });
     }
     std::atomic<int> askedPipe_{-1};
 };
 
-TEST_F(Transfers, TwentyByteWriteIsOneCommandPacketAndOnePaddedDataPacket) {
+TEST_F(Transfers, TwentyByteWriteIsOneCommandPacketAndOnePaddedDataPacket)
+{
     auto data = pattern(20, 1);
     ASSERT_EQ(WriteUSBDevice(7, data.data(), 20), 1);
     ASSERT_TRUE(waitWrites(1));
@@ -59,13 +64,14 @@ TEST_F(Transfers, TwentyByteWriteIsOneCommandPacketAndOnePaddedDataPacket) {
     EXPECT_TRUE(log.violations.empty());
 }
 
-TEST_F(Transfers, WritesAreCutIntoWholePiecesWithTheRestLast) {
+TEST_F(Transfers, WritesAreCutIntoWholePiecesWithTheRestLast)
+{
     struct Case {
         unsigned count;
         std::vector<std::size_t> pieces;
     };
-    const Case cases[] = {{64, {64}}, {512, {512}}, {513, {512, 64}}, {600, {512, 128}}, {1000, {512, 512}},
-                          {25600, std::vector<std::size_t>(50, 512)}};
+    const Case cases[] = {{64, {64}},        {512, {512}},       {513, {512, 64}},
+                          {600, {512, 128}}, {1000, {512, 512}}, {25600, std::vector<std::size_t>(50, 512)}};
     std::size_t done = 0;
     for (const Case &c : cases) {
         SCOPED_TRACE(c.count);
@@ -86,7 +92,8 @@ TEST_F(Transfers, WritesAreCutIntoWholePiecesWithTheRestLast) {
     EXPECT_EQ(done, std::size(cases));
 }
 
-TEST_F(Transfers, SixteenByteReadAsksOnePieceAndCopiesSixteenBytes) {
+TEST_F(Transfers, SixteenByteReadAsksOnePieceAndCopiesSixteenBytes)
+{
     std::vector<std::uint8_t> buffer(64, 0xEE);
     ASSERT_EQ(ReadUSBDevice(8, buffer.data(), 16), 1);
     Log log = device_->log();
@@ -101,7 +108,8 @@ TEST_F(Transfers, SixteenByteReadAsksOnePieceAndCopiesSixteenBytes) {
     EXPECT_EQ(std::vector<std::uint8_t>(buffer.begin() + 16, buffer.end()), std::vector<std::uint8_t>(48, 0xEE));
 }
 
-TEST_F(Transfers, ReadOfFiveHundredThirteenTakesTwoPieces) {
+TEST_F(Transfers, ReadOfFiveHundredThirteenTakesTwoPieces)
+{
     std::vector<std::uint8_t> buffer(600, 0xEE);
     ASSERT_EQ(ReadUSBDevice(8, buffer.data(), 513), 1);
     Log log = device_->log();
@@ -113,7 +121,8 @@ TEST_F(Transfers, ReadOfFiveHundredThirteenTakesTwoPieces) {
     EXPECT_EQ(buffer[513], 0xEE);
 }
 
-TEST_F(Transfers, LargestReadComesWhole) {
+TEST_F(Transfers, LargestReadComesWhole)
+{
     std::vector<std::uint8_t> buffer(25600);
     ASSERT_EQ(ReadUSBDevice(8, buffer.data(), 25600), 1);
     EXPECT_EQ(buffer, pattern(25600, 42));
@@ -122,7 +131,8 @@ TEST_F(Transfers, LargestReadComesWhole) {
     EXPECT_EQ(log.inTokens, 50u);
 }
 
-TEST_F(Transfers, OversizedTransfersFailAfterTheCommandBlock) {
+TEST_F(Transfers, OversizedTransfersFailAfterTheCommandBlock)
+{
     std::vector<std::uint8_t> big = pattern(25601, 3);
     EXPECT_EQ(WriteUSBDevice(7, big.data(), 25601), 0);
     EXPECT_EQ(ReadUSBDevice(8, big.data(), 25601), 0);
@@ -139,7 +149,8 @@ TEST_F(Transfers, OversizedTransfersFailAfterTheCommandBlock) {
     EXPECT_EQ(log.writes.at(0).bytes, small);
 }
 
-TEST_F(Transfers, EmptyOrMissingBuffersAreRefused) {
+TEST_F(Transfers, EmptyOrMissingBuffersAreRefused)
+{
     auto data = pattern(16, 5);
     EXPECT_EQ(WriteUSBDevice(7, data.data(), 0), 0);
     EXPECT_EQ(WriteUSBDevice(7, nullptr, 16), 0);
@@ -154,7 +165,8 @@ TEST_F(Transfers, EmptyOrMissingBuffersAreRefused) {
     EXPECT_EQ(log.received[1].payload, expectedBlock(7, 64, 16));
 }
 
-TEST_F(Transfers, RequestAndReplyRoundTrip) {
+TEST_F(Transfers, RequestAndReplyRoundTrip)
+{
     std::vector<std::uint8_t> lastWrite;
     device_->setWriteHandler([&](std::uint16_t, const std::vector<std::uint8_t> &bytes) { lastWrite = bytes; });
     device_->setReadHandler([&](std::uint16_t, std::uint16_t count) {
