@@ -31,7 +31,8 @@ NetState g_net;
 
 void closeConnection()
 {
-    if (g_net.fd >= 0) ::close(g_net.fd);
+    if (g_net.fd >= 0)
+        ::close(g_net.fd);
     g_net.fd = -1;
 }
 
@@ -48,10 +49,13 @@ int waitFor(short events, Clock::time_point deadline)
     for (;;) {
         pollfd p{g_net.fd, events, 0};
         const int r = ::poll(&p, 1, msLeft(deadline));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return r;
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r <= 0)
+            return r;
         // Readable covers hang-up and errors too: recv tells which it was.
-        if ((p.revents & POLLNVAL) || ((events & POLLOUT) && (p.revents & POLLERR))) return -1;
+        if ((p.revents & POLLNVAL) || ((events & POLLOUT) && (p.revents & POLLERR)))
+            return -1;
         return 1;
     }
 }
@@ -65,9 +69,11 @@ bool parseDotted(const char *text, in_addr *out)
     if (std::sscanf(text, "%3u.%3u.%3u.%3u%c", &part[0], &part[1], &part[2], &part[3], &tail) != 4)
         return false;
     for (const char *c = text; *c; ++c)
-        if (*c != '.' && (*c < '0' || *c > '9')) return false;
+        if (*c != '.' && (*c < '0' || *c > '9'))
+            return false;
     for (unsigned p : part)
-        if (p > 255) return false;
+        if (p > 255)
+            return false;
     out->s_addr = htonl(part[0] << 24 | part[1] << 16 | part[2] << 8 | part[3]);
     return true;
 }
@@ -76,7 +82,8 @@ bool parseDotted(const char *text, in_addr *out)
 int connectOne(const sockaddr *addr, socklen_t len, Clock::time_point deadline)
 {
     const int fd = ::socket(addr->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
+    if (fd < 0)
+        return -1;
     if (::connect(fd, addr, len) != 0) {
         if (errno != EINPROGRESS && errno != EINTR) {
             ::close(fd);
@@ -85,7 +92,8 @@ int connectOne(const sockaddr *addr, socklen_t len, Clock::time_point deadline)
         for (;;) {
             pollfd p{fd, POLLOUT, 0};
             const int r = ::poll(&p, 1, msLeft(deadline));
-            if (r < 0 && errno == EINTR) continue;
+            if (r < 0 && errno == EINTR)
+                continue;
             int err = 0;
             socklen_t errLen = sizeof err;
             if (r <= 0 || ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &errLen) != 0 || err != 0) {
@@ -113,7 +121,8 @@ TAVNET_API unsigned char InitSocket(void)
 TAVNET_API unsigned char DsoConnect(int zero, const char *ip, int port)
 {
     closeConnection();
-    if (ip == nullptr || *ip == '\0' || port < 1 || port > 65535) return 0;
+    if (ip == nullptr || *ip == '\0' || port < 1 || port > 65535)
+        return 0;
     const auto deadline = Clock::now() + std::chrono::milliseconds(g_net.connectMs);
 
     sockaddr_in direct{};
@@ -130,7 +139,8 @@ TAVNET_API unsigned char DsoConnect(int zero, const char *ip, int port)
     hints.ai_flags = AI_NUMERICSERV;
     addrinfo *found = nullptr;
     const std::string service = std::to_string(port);
-    if (::getaddrinfo(ip, service.c_str(), &hints, &found) != 0) return 0;
+    if (::getaddrinfo(ip, service.c_str(), &hints, &found) != 0)
+        return 0;
     for (addrinfo *a = found; a != nullptr && g_net.fd < 0 && msLeft(deadline) > 0; a = a->ai_next)
         g_net.fd = connectOne(a->ai_addr, a->ai_addrlen, deadline);
     ::freeaddrinfo(found);
@@ -139,8 +149,10 @@ TAVNET_API unsigned char DsoConnect(int zero, const char *ip, int port)
 
 TAVNET_API unsigned char DsoSendData(const unsigned char *buffer, int length, int *sent, int wait)
 {
-    if (sent) *sent = 0;
-    if (g_net.fd < 0 || length < 0 || (buffer == nullptr && length > 0)) return 0;
+    if (sent)
+        *sent = 0;
+    if (g_net.fd < 0 || length < 0 || (buffer == nullptr && length > 0))
+        return 0;
     // A stalled peer gets as long to take more bytes as a reply gets to come.
     auto deadline = Clock::now() + std::chrono::milliseconds(g_net.receiveMs);
     int done = 0;
@@ -148,20 +160,24 @@ TAVNET_API unsigned char DsoSendData(const unsigned char *buffer, int length, in
         const ssize_t n = ::send(g_net.fd, buffer + done, size_t(length - done), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n > 0) {
             done += int(n);
-            if (sent) *sent = done;
+            if (sent)
+                *sent = done;
             deadline = Clock::now() + std::chrono::milliseconds(g_net.receiveMs);
             continue;
         }
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
             closeConnection();
             return 0;
         }
-        if (!wait) break;
+        if (!wait)
+            break;
         const int r = waitFor(POLLOUT, deadline);
         if (r == 0) {
             // Half a request on the wire would garble the next one.
-            if (done > 0) closeConnection();
+            if (done > 0)
+                closeConnection();
             return 0;
         }
         if (r < 0) {
@@ -174,28 +190,35 @@ TAVNET_API unsigned char DsoSendData(const unsigned char *buffer, int length, in
 
 TAVNET_API unsigned char DsoRecvData(unsigned char *buffer, int length, int *received, int wait)
 {
-    if (received) *received = 0;
-    if (g_net.fd < 0 || length < 0 || (buffer == nullptr && length > 0)) return 0;
-    if (length == 0) return 1;
+    if (received)
+        *received = 0;
+    if (g_net.fd < 0 || length < 0 || (buffer == nullptr && length > 0))
+        return 0;
+    if (length == 0)
+        return 1;
     const auto deadline = Clock::now() + std::chrono::milliseconds(g_net.receiveMs);
     for (;;) {
         const ssize_t n = ::recv(g_net.fd, buffer, size_t(length), MSG_DONTWAIT);
         if (n > 0) {
-            if (received) *received = int(n);
+            if (received)
+                *received = int(n);
             return 1;
         }
         if (n == 0) {  // the peer has closed
             closeConnection();
             return 0;
         }
-        if (errno == EINTR) continue;
+        if (errno == EINTR)
+            continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
             closeConnection();
             return 0;
         }
-        if (!wait) return 1;  // nothing there yet, which is fine without waiting
+        if (!wait)
+            return 1;  // nothing there yet, which is fine without waiting
         const int r = waitFor(POLLIN, deadline);
-        if (r == 0) return 0;  // time-out; the connection stays for the next request
+        if (r == 0)
+            return 0;  // time-out; the connection stays for the next request
         if (r < 0) {
             closeConnection();
             return 0;
@@ -207,8 +230,10 @@ TAVNET_API void DsoCloseSocket(void) { closeConnection(); }
 
 TAVNET_API void DsoSetTimeouts(int connectMs, int receiveMs)
 {
-    if (connectMs > 0) g_net.connectMs = connectMs;
-    if (receiveMs > 0) g_net.receiveMs = receiveMs;
+    if (connectMs > 0)
+        g_net.connectMs = connectMs;
+    if (receiveMs > 0)
+        g_net.receiveMs = receiveMs;
 }
 
 }  // extern "C"

@@ -12,7 +12,8 @@ constexpr std::array<uint32_t, 256> makeCrcTable()
     std::array<uint32_t, 256> table{};
     for (uint32_t n = 0; n < 256; ++n) {
         uint32_t c = n;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
         table[n] = c;
     }
     return table;
@@ -28,23 +29,22 @@ void putBe32(uint8_t *p, uint32_t v)
     p[3] = uint8_t(v);
 }
 
-uint32_t getBe32(const uint8_t *p)
-{
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
+uint32_t getBe32(const uint8_t *p) { return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]; }
 
 }  // namespace
 
 uint32_t crc32(const uint8_t *data, size_t length, uint32_t crc)
 {
     crc = ~crc;
-    for (size_t i = 0; i < length; ++i) crc = kCrcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    for (size_t i = 0; i < length; ++i)
+        crc = kCrcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 
 size_t pack(const uint8_t *frame, size_t length, uint8_t *out)
 {
-    if (frame == nullptr || out == nullptr || length == 0 || length > kMaxFrame) return 0;
+    if (frame == nullptr || out == nullptr || length == 0 || length > kMaxFrame)
+        return 0;
     const size_t total = length + kOverhead;
     // The frame may already sit inside out (even at its start): move it first.
     std::memmove(out + kHeaderBytes, frame, length);
@@ -78,7 +78,8 @@ void LineParser::reset()
 
 std::span<const uint8_t> LineParser::frame() const
 {
-    if (status_ != Status::Frame) return {};
+    if (status_ != Status::Frame)
+        return {};
     return {form_.data() + kHeaderBytes, form_.size() - kOverhead};
 }
 
@@ -103,7 +104,8 @@ void LineParser::restartAfterFalseSync()
     skipped_ += 2;
     state_ = State::Hunt;
     form_.clear();
-    for (uint8_t b : rest) step(b);
+    for (uint8_t b : rest)
+        step(b);
 }
 
 bool LineParser::step(uint8_t byte)
@@ -131,7 +133,8 @@ bool LineParser::step(uint8_t byte)
         return false;
     case State::Header:
         form_.push_back(byte);
-        if (form_.size() < kHeaderBytes) return false;
+        if (form_.size() < kHeaderBytes)
+            return false;
         if (form_[2] != kVersion || form_[3] != 0) {
             restartAfterFalseSync();
             return false;
@@ -150,8 +153,7 @@ bool LineParser::step(uint8_t byte)
         state_ = State::Body;
         return false;
     case State::Body:
-    case State::Drop:
-        break;  // taken in bulk by feed()
+    case State::Drop: break;  // taken in bulk by feed()
     }
     return false;
 }
@@ -186,7 +188,8 @@ size_t LineParser::feed(const uint8_t *data, size_t length)
             }
             continue;
         }
-        if (step(data[used++])) return used;
+        if (step(data[used++]))
+            return used;
     }
     return used;
 }

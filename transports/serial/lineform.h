@@ -65,50 +65,50 @@ std::vector<uint8_t> pack(std::span<const uint8_t> frame);
 // line stays in step, and BadLength is reported once they are gone (a reader
 // that runs out of line first calls reset()).
 class LineParser {
- public:
-  enum class Status {
-    Pending,    // all bytes given were taken; nothing completed
-    Frame,      // frame() holds a whole, checked frame
-    BadCrc,     // a whole form arrived and its CRC did not match
-    BadLength,  // a refused length, its announced bytes dropped
-  };
+public:
+    enum class Status {
+        Pending,    // all bytes given were taken; nothing completed
+        Frame,      // frame() holds a whole, checked frame
+        BadCrc,     // a whole form arrived and its CRC did not match
+        BadLength,  // a refused length, its announced bytes dropped
+    };
 
-  LineParser();
+    LineParser();
 
-  // Takes bytes until one form completes (or a refused one has been dropped)
-  // or the input runs out; returns how many it took.
-  size_t feed(const uint8_t *data, size_t length);
-  Status status() const { return status_; }
-  // The unwrapped frame of the last Frame result (valid until the next feed).
-  std::span<const uint8_t> frame() const;
-  // Total length announced by the form in progress or just completed.
-  uint32_t announced() const { return announced_; }
+    // Takes bytes until one form completes (or a refused one has been dropped)
+    // or the input runs out; returns how many it took.
+    size_t feed(const uint8_t *data, size_t length);
+    Status status() const { return status_; }
+    // The unwrapped frame of the last Frame result (valid until the next feed).
+    std::span<const uint8_t> frame() const;
+    // Total length announced by the form in progress or just completed.
+    uint32_t announced() const { return announced_; }
 
-  // How many bytes the current step still needs (1 while searching for the
-  // sync); reading no more than this never takes bytes of the next form.
-  size_t wanted() const;
-  // True once a sync has been seen and the form is not yet complete.
-  bool inForm() const { return state_ != State::Hunt; }
-  // True while the bytes of a refused length are being dropped.
-  bool dropping() const { return state_ == State::Drop; }
-  // Bytes skipped as garbage since construction or reset().
-  size_t skipped() const { return skipped_; }
+    // How many bytes the current step still needs (1 while searching for the
+    // sync); reading no more than this never takes bytes of the next form.
+    size_t wanted() const;
+    // True once a sync has been seen and the form is not yet complete.
+    bool inForm() const { return state_ != State::Hunt; }
+    // True while the bytes of a refused length are being dropped.
+    bool dropping() const { return state_ == State::Drop; }
+    // Bytes skipped as garbage since construction or reset().
+    size_t skipped() const { return skipped_; }
 
-  // Forgets any form in progress, as after a silent line.
-  void reset();
+    // Forgets any form in progress, as after a silent line.
+    void reset();
 
- private:
-  enum class State { Hunt, Sync1, Header, Body, Drop };
+private:
+    enum class State { Hunt, Sync1, Header, Body, Drop };
 
-  void restartAfterFalseSync();
-  bool step(uint8_t byte);  // true when a result is complete
+    void restartAfterFalseSync();
+    bool step(uint8_t byte);  // true when a result is complete
 
-  State state_ = State::Hunt;
-  Status status_ = Status::Pending;
-  std::vector<uint8_t> form_;  // the line form in progress, sync included
-  uint32_t announced_ = 0;
-  uint64_t dropLeft_ = 0;
-  size_t skipped_ = 0;
+    State state_ = State::Hunt;
+    Status status_ = Status::Pending;
+    std::vector<uint8_t> form_;  // the line form in progress, sync included
+    uint32_t announced_ = 0;
+    uint64_t dropLeft_ = 0;
+    size_t skipped_ = 0;
 };
 
 }  // namespace tavserial

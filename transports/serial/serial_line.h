@@ -12,15 +12,15 @@
 namespace tavserial {
 
 class SerialLine {
- public:
-  virtual ~SerialLine() = default;
-  // Writes all bytes within timeoutMs; false on an error or a stall.
-  virtual bool writeAll(const uint8_t *data, size_t length, int timeoutMs) = 0;
-  // Waits up to timeoutMs (at least 1) for input, then returns what is there,
-  // at most max bytes: > 0 bytes read, 0 time-out, < 0 error.
-  virtual long readSome(uint8_t *data, size_t max, int timeoutMs) = 0;
-  // Drops everything received and not yet read.
-  virtual void discardInput() = 0;
+public:
+    virtual ~SerialLine() = default;
+    // Writes all bytes within timeoutMs; false on an error or a stall.
+    virtual bool writeAll(const uint8_t *data, size_t length, int timeoutMs) = 0;
+    // Waits up to timeoutMs (at least 1) for input, then returns what is there,
+    // at most max bytes: > 0 bytes read, 0 time-out, < 0 error.
+    virtual long readSome(uint8_t *data, size_t max, int timeoutMs) = 0;
+    // Drops everything received and not yet read.
+    virtual void discardInput() = 0;
 };
 
 // True when path names a pseudo-terminal slave (following symlinks).

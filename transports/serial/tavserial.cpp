@@ -38,7 +38,8 @@ UartState &state()
 std::string devicePath(int port)
 {
     const auto &paths = state().paths;
-    if (auto it = paths.find(port); it != paths.end()) return it->second;
+    if (auto it = paths.find(port); it != paths.end())
+        return it->second;
     return "/dev/ttyUSB" + std::to_string(port - 1);
 }
 
@@ -57,31 +58,37 @@ TAVSERIAL_API int InitUart(int port, int baud)
 {
     UartState &s = state();
     s.line.reset();
-    if (port < 1 || baud <= 0) return 0;
+    if (port < 1 || baud <= 0)
+        return 0;
     s.line = tavserial::openSerialLine(devicePath(port), baud);
-    if (!s.line) return 0;
+    if (!s.line)
+        return 0;
     s.baud = baud;
     return 1;
 }
 
 TAVSERIAL_API int PackUart(const unsigned char *frame, int length, unsigned char *out)
 {
-    if (length <= 0) return 0;
+    if (length <= 0)
+        return 0;
     return int(tavserial::pack(frame, size_t(length), out));
 }
 
 TAVSERIAL_API int WriteUart(const unsigned char *buffer, int length)
 {
     UartState &s = state();
-    if (!s.line || buffer == nullptr || length <= 0) return 0;
+    if (!s.line || buffer == nullptr || length <= 0)
+        return 0;
     return s.line->writeAll(buffer, size_t(length), writeTimeoutMs(length, s.baud)) ? 1 : 0;
 }
 
 TAVSERIAL_API int ReadUart(unsigned char *buffer, int *length)
 {
     UartState &s = state();
-    if (length) *length = 0;
-    if (!s.line || buffer == nullptr || length == nullptr) return 0;
+    if (length)
+        *length = 0;
+    if (!s.line || buffer == nullptr || length == nullptr)
+        return 0;
 
     LineParser &parser = s.parser;
     parser.reset();
@@ -91,7 +98,8 @@ TAVSERIAL_API int ReadUart(unsigned char *buffer, int *length)
         // Never take bytes of a following form off the line.
         const size_t want = std::min(parser.wanted(), sizeof chunk);
         const long n = s.line->readSome(chunk, want, heardAnything ? s.interByteMs : s.firstByteMs);
-        if (n <= 0) return 0;  // silent line or a broken one
+        if (n <= 0)
+            return 0;  // silent line or a broken one
         heardAnything = true;
         parser.feed(chunk, size_t(n));
         switch (parser.status()) {
@@ -106,7 +114,8 @@ TAVSERIAL_API int ReadUart(unsigned char *buffer, int *length)
         case LineParser::Status::Pending: break;
         }
         // A line that only ever carries noise must not hold the caller.
-        if (parser.skipped() > tavserial::kMaxLine) return 0;
+        if (parser.skipped() > tavserial::kMaxLine)
+            return 0;
     }
 }
 
@@ -120,7 +129,8 @@ TAVSERIAL_API int UnInitUart(void)
 
 TAVSERIAL_API int SetUartPortPath(int port, const char *path)
 {
-    if (port < 1) return 0;
+    if (port < 1)
+        return 0;
     auto &paths = state().paths;
     if (path == nullptr || *path == '\0')
         paths.erase(port);
@@ -132,14 +142,17 @@ TAVSERIAL_API int SetUartPortPath(int port, const char *path)
 TAVSERIAL_API void SetUartTimeouts(int firstByteMs, int interByteMs)
 {
     UartState &s = state();
-    if (firstByteMs > 0) s.firstByteMs = firstByteMs;
-    if (interByteMs > 0) s.interByteMs = interByteMs;
+    if (firstByteMs > 0)
+        s.firstByteMs = firstByteMs;
+    if (interByteMs > 0)
+        s.interByteMs = interByteMs;
 }
 
 TAVSERIAL_API int DiscardUartInput(void)
 {
     UartState &s = state();
-    if (!s.line) return 0;
+    if (!s.line)
+        return 0;
     s.line->discardInput();
     return 1;
 }

@@ -38,37 +38,41 @@ int bindLoopback(const char *address, int backlog, int *port)
 
 // Listens on a loopback address and runs script on the first connection.
 class LoopbackServer {
- public:
-  explicit LoopbackServer(std::function<void(int)> script, const char *address = "127.0.0.1")
-  {
-      listener_ = bindLoopback(address, 1, &port_);
-      thread_ = std::thread([this, script = std::move(script)] {
-          pollfd p{listener_, POLLIN, 0};
-          if (::poll(&p, 1, 2000) != 1) return;
-          const int fd = ::accept(listener_, nullptr, nullptr);
-          if (fd < 0) return;
-          script(fd);
-          ::close(fd);
-      });
-  }
-  ~LoopbackServer()
-  {
-      if (thread_.joinable()) thread_.join();
-      ::close(listener_);
-  }
-  int port() const { return port_; }
+public:
+    explicit LoopbackServer(std::function<void(int)> script, const char *address = "127.0.0.1")
+    {
+        listener_ = bindLoopback(address, 1, &port_);
+        thread_ = std::thread([this, script = std::move(script)] {
+            pollfd p{listener_, POLLIN, 0};
+            if (::poll(&p, 1, 2000) != 1)
+                return;
+            const int fd = ::accept(listener_, nullptr, nullptr);
+            if (fd < 0)
+                return;
+            script(fd);
+            ::close(fd);
+        });
+    }
+    ~LoopbackServer()
+    {
+        if (thread_.joinable())
+            thread_.join();
+        ::close(listener_);
+    }
+    int port() const { return port_; }
 
- private:
-  int listener_ = -1;
-  int port_ = 0;
-  std::thread thread_;
+private:
+    int listener_ = -1;
+    int port_ = 0;
+    std::thread thread_;
 };
 
 void sendAll(int fd, const Bytes &data)
 {
     for (size_t done = 0; done < data.size();) {
         const ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n <= 0) return;
+        if (n <= 0)
+            return;
         done += size_t(n);
     }
 }
@@ -79,7 +83,8 @@ Bytes receiveExactly(int fd, size_t count)
     size_t done = 0;
     while (done < count) {
         const ssize_t n = ::recv(fd, got.data() + done, count - done, 0);
-        if (n <= 0) break;
+        if (n <= 0)
+            break;
         done += size_t(n);
     }
     got.resize(done);
@@ -99,17 +104,17 @@ long msSince(Clock::time_point start)
 }
 
 class NetTest : public ::testing::Test {
- protected:
-  void SetUp() override
-  {
-      ASSERT_EQ(InitSocket(), 1);
-      DsoSetTimeouts(2000, 2000);
-  }
-  void TearDown() override
-  {
-      DsoCloseSocket();
-      DsoSetTimeouts(3000, 3000);
-  }
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(InitSocket(), 1);
+        DsoSetTimeouts(2000, 2000);
+    }
+    void TearDown() override
+    {
+        DsoCloseSocket();
+        DsoSetTimeouts(3000, 3000);
+    }
 };
 
 }  // namespace
@@ -236,7 +241,8 @@ TEST_F(NetTest, APeerThatClosesFailsBothReceivesAndClosesTheSocket)
         int n = -1;
         if (wait == 0) {
             // Let the end of stream arrive first.
-            for (int i = 0; i < 200 && DsoRecvData(&b, 1, &n, 0) == 1; ++i) ::poll(nullptr, 0, 5);
+            for (int i = 0; i < 200 && DsoRecvData(&b, 1, &n, 0) == 1; ++i)
+                ::poll(nullptr, 0, 5);
         } else {
             EXPECT_EQ(DsoRecvData(&b, 1, &n, wait), 0);
         }
@@ -257,7 +263,8 @@ TEST_F(NetTest, SendingToAResetPeerFailsWithoutASignal)
     const Bytes chunk = pattern(64 << 10);
     int n = 0;
     unsigned char ok = 1;
-    for (int i = 0; i < 100 && ok; ++i) ok = DsoSendData(chunk.data(), int(chunk.size()), &n, 1);
+    for (int i = 0; i < 100 && ok; ++i)
+        ok = DsoSendData(chunk.data(), int(chunk.size()), &n, 1);
     EXPECT_EQ(ok, 0);
 }
 
@@ -333,6 +340,7 @@ TEST_F(NetTest, ConnectFailsAtOnceWhenRefusedAndWithinTheTimeOutWhenUnanswered)
     const long took = msSince(start);
     EXPECT_GE(took, 250);  // it did wait for an answer
     EXPECT_LT(took, 300 + 700);
-    for (int fd : fillers) ::close(fd);
+    for (int fd : fillers)
+        ::close(fd);
     ::close(listener);
 }

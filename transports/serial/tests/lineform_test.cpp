@@ -14,7 +14,8 @@ namespace {
 Bytes makeFrame(size_t length, uint8_t seed = 1)
 {
     Bytes f(length);
-    for (size_t i = 0; i < length; ++i) f[i] = uint8_t(seed + i * 7);
+    for (size_t i = 0; i < length; ++i)
+        f[i] = uint8_t(seed + i * 7);
     return f;
 }
 
@@ -53,7 +54,8 @@ Outcome parseAll(LineParser &parser, const Bytes &stream, size_t piece)
 Bytes concat(std::initializer_list<Bytes> parts)
 {
     Bytes all;
-    for (const auto &p : parts) all.insert(all.end(), p.begin(), p.end());
+    for (const auto &p : parts)
+        all.insert(all.end(), p.begin(), p.end());
     return all;
 }
 
@@ -186,8 +188,8 @@ TEST(LineParser, RefusesBadLengthsDroppingTheAnnouncedBytes)
     Bytes oversizeBody = tavserial::pack(makeFrame(oversize - 8 - tavserial::kOverhead));
     ASSERT_EQ(oversizeBody.size(), oversize - 8);
     const Bytes stream = concat({header(oversize), oversizeBody,  // too long
-                                 header(27), Bytes(19, 0xA5),      // too short for a frame
-                                 header(3),                        // not even a header
+                                 header(27), Bytes(19, 0xA5),     // too short for a frame
+                                 header(3),                       // not even a header
                                  tavserial::pack(good)});
     LineParser parser;
     const Outcome got = parseAll(parser, stream, 1000);

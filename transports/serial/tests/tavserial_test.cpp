@@ -31,12 +31,14 @@ struct Pty {
     Pty()
     {
         master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return;
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
+            return;
         slave = ::ptsname(master);
     }
     ~Pty()
     {
-        if (master >= 0) ::close(master);
+        if (master >= 0)
+            ::close(master);
     }
 
     void send(const Bytes &bytes) const
@@ -54,9 +56,11 @@ struct Pty {
         Bytes got(count);
         for (size_t done = 0; done < count;) {
             pollfd p{master, POLLIN, 0};
-            if (::poll(&p, 1, 1000) <= 0) break;
+            if (::poll(&p, 1, 1000) <= 0)
+                break;
             const ssize_t n = ::read(master, got.data() + done, count - done);
-            if (n <= 0) break;
+            if (n <= 0)
+                break;
             done += size_t(n);
         }
         return got;
@@ -78,39 +82,40 @@ Bytes instrumentFrame(size_t payload, uint8_t seed = 0)
     f[11] = uint8_t(payload);
     f[12] = 1;
     f[13] = 5;
-    for (size_t i = 0; i < payload; ++i) f[16 + i] = uint8_t(seed + i);
+    for (size_t i = 0; i < payload; ++i)
+        f[16 + i] = uint8_t(seed + i);
     return f;
 }
 
 class SerialTest : public ::testing::Test {
- protected:
-  void SetUp() override
-  {
-      ASSERT_GE(pty_.master, 0) << "no pseudo-terminal";
-      ASSERT_NE(SetUartPortPath(kPort, pty_.slave.c_str()), 0);
-      ASSERT_NE(InitUart(kPort, 115200), 0);
-      // Generous: a busy machine may be slow to run the writer threads.
-      SetUartTimeouts(2000, 1000);
-  }
-  void TearDown() override
-  {
-      UnInitUart();
-      SetUartPortPath(kPort, nullptr);
-      SetUartTimeouts(2000, 500);
-  }
+protected:
+    void SetUp() override
+    {
+        ASSERT_GE(pty_.master, 0) << "no pseudo-terminal";
+        ASSERT_NE(SetUartPortPath(kPort, pty_.slave.c_str()), 0);
+        ASSERT_NE(InitUart(kPort, 115200), 0);
+        // Generous: a busy machine may be slow to run the writer threads.
+        SetUartTimeouts(2000, 1000);
+    }
+    void TearDown() override
+    {
+        UnInitUart();
+        SetUartPortPath(kPort, nullptr);
+        SetUartTimeouts(2000, 500);
+    }
 
-  // ReadUart's result and the frame it delivered.
-  std::pair<int, Bytes> read()
-  {
-      Bytes buffer(TAVSERIAL_MAX_FRAME);
-      int length = -1;
-      const int ok = ReadUart(buffer.data(), &length);
-      EXPECT_GE(length, 0);
-      buffer.resize(size_t(std::max(length, 0)));
-      return {ok, buffer};
-  }
+    // ReadUart's result and the frame it delivered.
+    std::pair<int, Bytes> read()
+    {
+        Bytes buffer(TAVSERIAL_MAX_FRAME);
+        int length = -1;
+        const int ok = ReadUart(buffer.data(), &length);
+        EXPECT_GE(length, 0);
+        buffer.resize(size_t(std::max(length, 0)));
+        return {ok, buffer};
+    }
 
-  Pty pty_;
+    Pty pty_;
 };
 
 }  // namespace
@@ -179,8 +184,7 @@ TEST_F(SerialTest, DamagedRepliesAreRefusedAndTheLineStaysInStep)
 TEST_F(SerialTest, AnOversizeAnnouncementIsDroppedAndTheNextFrameRead)
 {
     const uint32_t total = TAVSERIAL_MAX_FRAME + TAVSERIAL_OVERHEAD + 100;
-    Bytes oversize{0xA5, 0x5A, 1, 0, uint8_t(total >> 24), uint8_t(total >> 16), uint8_t(total >> 8),
-                   uint8_t(total)};
+    Bytes oversize{0xA5, 0x5A, 1, 0, uint8_t(total >> 24), uint8_t(total >> 16), uint8_t(total >> 8), uint8_t(total)};
     oversize.resize(total, 0xA5);  // sync bytes inside must not be taken for a form
     const Bytes good = instrumentFrame(16, 1);
     std::thread writer([&] {
@@ -241,7 +245,8 @@ TEST_F(SerialTest, DiscardDropsStaleInput)
     int queued = 0;
     for (int i = 0; i < 2000 && queued < 20 + 16 + 12 + 3; ++i) {
         ::ioctl(watcher, FIONREAD, &queued);
-        if (queued < 20 + 16 + 12 + 3) ::poll(nullptr, 0, 1);
+        if (queued < 20 + 16 + 12 + 3)
+            ::poll(nullptr, 0, 1);
     }
     EXPECT_EQ(queued, 20 + 16 + 12 + 3);
     EXPECT_NE(DiscardUartInput(), 0);
