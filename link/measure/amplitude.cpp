@@ -7,28 +7,32 @@ namespace tavlink::measure {
 
 static int distance(int a, int b) { return a > b ? a - b : b - a; }
 
-State &state() {
+State &state()
+{
     static State s{};
     return s;
 }
 
-void clearHistogram(int channel) {
-    std::memset(&state().histograms[channel], 0, sizeof(LevelHistogram));
-}
+void clearHistogram(int channel) { std::memset(&state().histograms[channel], 0, sizeof(LevelHistogram)); }
 
-int basicFresh(int channel, const uint8_t *samples, int count) {
-    if (!usable(channel, samples, count)) return 1;
+int basicFresh(int channel, const uint8_t *samples, int count)
+{
+    if (!usable(channel, samples, count))
+        return 1;
     clearHistogram(channel);
     return measure_basic(channel, samples, count, nullptr, nullptr);
 }
 
-RecordScan &scanRecord(int channel, const uint8_t *s, int count) {
+RecordScan &scanRecord(int channel, const uint8_t *s, int count)
+{
     RecordScan &c = state().scans[channel];
-    if (c.valid && c.count == count && std::memcmp(c.copy, s, count) == 0) return c;
+    if (c.valid && c.count == count && std::memcmp(c.copy, s, count) == 0)
+        return c;
     c.count = count;
     c.periodWalked = false;
     c.valid = count <= TAVLINK_RECORD_BYTES;
-    if (c.valid) std::memcpy(c.copy, s, count);
+    if (c.valid)
+        std::memcpy(c.copy, s, count);
 
     // Four interleaved tables: runs of one code would otherwise chain every
     // increment on the one before it.
@@ -40,12 +44,14 @@ RecordScan &scanRecord(int channel, const uint8_t *s, int count) {
         ++part[2][s[i + 2]];
         ++part[3][s[i + 3]];
     }
-    for (; i < count; ++i) ++part[0][s[i]];
+    for (; i < count; ++i)
+        ++part[0][s[i]];
     int hi = -1, lo = 256;
     for (int code = 0; code < 256; ++code) {
         c.histogram[code] = part[0][code] + part[1][code] + part[2][code] + part[3][code];
         if (c.histogram[code]) {
-            if (lo == 256) lo = code;
+            if (lo == 256)
+                lo = code;
             hi = code;
         }
     }
@@ -66,19 +72,23 @@ RecordScan &scanRecord(int channel, const uint8_t *s, int count) {
             blockHi = s[k] > blockHi ? s[k] : blockHi;
             blockLo = s[k] < blockLo ? s[k] : blockLo;
         }
-        if (blockHi <= runHi && blockLo >= runLo) continue;
+        if (blockHi <= runHi && blockLo >= runLo)
+            continue;
         for (int k = start; k < end; ++k) {
             const int v = s[k];
             if (v > runHi) {
                 runHi = v;
-                if (distance(s[hiPos], v) > 5) hiPos = k;
+                if (distance(s[hiPos], v) > 5)
+                    hiPos = k;
             }
             if (v < runLo) {
                 runLo = v;
-                if (distance(s[loPos], v) > 5) loPos = k;
+                if (distance(s[loPos], v) > 5)
+                    loPos = k;
             }
         }
-        if (runHi == hi && runLo == lo) break;  // nothing can move any more
+        if (runHi == hi && runLo == lo)
+            break;  // nothing can move any more
     }
     c.maxPosition = hiPos;
     c.minPosition = loPos;
@@ -94,18 +104,23 @@ struct Pick {
 };
 
 // More than 5 % of the samples sit on the pick, or on it and its neighbours.
-bool isDominantLevel(const LevelHistogram &h, const Pick &pick, int count) {
+bool isDominantLevel(const LevelHistogram &h, const Pick &pick, int count)
+{
     const long long n = count;
-    if (static_cast<long long>(pick.count) * 20 > n) return true;
+    if (static_cast<long long>(pick.count) * 20 > n)
+        return true;
     long long around = h.counts[pick.code];
-    if (pick.code > 0) around += h.counts[pick.code - 1];
-    if (pick.code < 255) around += h.counts[pick.code + 1];
+    if (pick.code > 0)
+        around += h.counts[pick.code - 1];
+    if (pick.code < 255)
+        around += h.counts[pick.code + 1];
     return around * 20 > n;
 }
 
 // A bin replaces the pick only when it beats it by 2 or more, so among
 // near-equal bins the first one scanned (the outermost) keeps the place.
-void consider(const LevelHistogram &h, int code, Pick &pick) {
+void consider(const LevelHistogram &h, int code, Pick &pick)
+{
     if (h.counts[code] >= pick.count + 2) {
         pick.code = code;
         pick.count = h.counts[code];
@@ -120,11 +135,10 @@ using namespace tavlink::measure;
 
 extern "C" {
 
-TAVLINK_API MeasureRecord *TavlinkMeasureRecord(int channel) {
-    return validChannel(channel) ? &rec(channel) : nullptr;
-}
+TAVLINK_API MeasureRecord *TavlinkMeasureRecord(int channel) { return validChannel(channel) ? &rec(channel) : nullptr; }
 
-TAVLINK_API const LevelHistogram *TavlinkMeasureHistogram(int channel) {
+TAVLINK_API const LevelHistogram *TavlinkMeasureHistogram(int channel)
+{
     return validChannel(channel) ? &state().histograms[channel] : nullptr;
 }
 
@@ -134,14 +148,17 @@ TAVLINK_API const DelayResults *TavlinkMeasureDelays(void) { return &state().del
 
 TAVLINK_API void TavlinkMeasureReset(void) { std::memset(&state(), 0, sizeof(State)); }
 
-TAVLINK_API int measure_basic(int channel, const uint8_t *samples, int count, uint16_t *max,
-                              uint16_t *min) {
-    if (!usable(channel, samples, count)) return 1;
+TAVLINK_API int measure_basic(int channel, const uint8_t *samples, int count, uint16_t *max, uint16_t *min)
+{
+    if (!usable(channel, samples, count))
+        return 1;
     MeasureRecord &r = rec(channel);
-    if (r.busy == 1) return 1;
+    if (r.busy == 1)
+        return 1;
     const RecordScan &scan = scanRecord(channel, samples, count);
     LevelHistogram &h = state().histograms[channel];
-    for (int code = 0; code < 256; ++code) h.counts[code] += scan.histogram[code];
+    for (int code = 0; code < 256; ++code)
+        h.counts[code] += scan.histogram[code];
     const int hi = scan.max, lo = scan.min;
     r.max = static_cast<uint16_t>(hi);
     r.min = static_cast<uint16_t>(lo);
@@ -156,15 +173,18 @@ TAVLINK_API int measure_basic(int channel, const uint8_t *samples, int count, ui
     return 0;
 }
 
-TAVLINK_API int measure_get_vtop(int channel, const uint8_t *samples, int count, uint16_t *top) {
-    if (basicFresh(channel, samples, count) != 0) return 1;
+TAVLINK_API int measure_get_vtop(int channel, const uint8_t *samples, int count, uint16_t *top)
+{
+    if (basicFresh(channel, samples, count) != 0)
+        return 1;
     MeasureRecord &r = rec(channel);
     const LevelHistogram &h = state().histograms[channel];
     int result = r.max;
     if (r.max != r.min) {
         const int mid = (r.max + r.min) / 2;
         Pick pick;
-        for (int code = r.max; code > mid; --code) consider(h, code, pick);
+        for (int code = r.max; code > mid; --code)
+            consider(h, code, pick);
         // Without any bin of 2 or more there is no level to pick: the
         // starting code 0 lies below mid and must not become the top.
         if (pick.made && isDominantLevel(h, pick, count) && distance(pick.code, mid) > 5)
@@ -175,16 +195,18 @@ TAVLINK_API int measure_get_vtop(int channel, const uint8_t *samples, int count,
     return 0;
 }
 
-TAVLINK_API int measure_get_vbase(int channel, const uint8_t *samples, int count,
-                                  uint16_t *base) {
-    if (basicFresh(channel, samples, count) != 0) return 1;
+TAVLINK_API int measure_get_vbase(int channel, const uint8_t *samples, int count, uint16_t *base)
+{
+    if (basicFresh(channel, samples, count) != 0)
+        return 1;
     MeasureRecord &r = rec(channel);
     const LevelHistogram &h = state().histograms[channel];
     int result = r.min;
     if (r.max != r.min) {
         const int mid = (r.max + r.min) / 2;
         Pick pick;
-        for (int code = r.min; code < mid; ++code) consider(h, code, pick);
+        for (int code = r.min; code < mid; ++code)
+            consider(h, code, pick);
         if (pick.made && isDominantLevel(h, pick, count) && distance(pick.code, mid) > 5)
             result = pick.code;
     }
@@ -193,12 +215,15 @@ TAVLINK_API int measure_get_vbase(int channel, const uint8_t *samples, int count
     return 0;
 }
 
-TAVLINK_API int measure_get_vamp(int channel, const uint8_t *samples, int count,
-                                 uint16_t *amplitude, uint16_t *mid, uint16_t *level90,
-                                 uint16_t *level10) {
-    if (measure_basic(channel, samples, count, nullptr, nullptr) != 0) return 1;
-    if (measure_get_vtop(channel, samples, count, nullptr) != 0) return 1;
-    if (measure_get_vbase(channel, samples, count, nullptr) != 0) return 1;
+TAVLINK_API int measure_get_vamp(int channel, const uint8_t *samples, int count, uint16_t *amplitude, uint16_t *mid,
+                                 uint16_t *level90, uint16_t *level10)
+{
+    if (measure_basic(channel, samples, count, nullptr, nullptr) != 0)
+        return 1;
+    if (measure_get_vtop(channel, samples, count, nullptr) != 0)
+        return 1;
+    if (measure_get_vbase(channel, samples, count, nullptr) != 0)
+        return 1;
     MeasureRecord &r = rec(channel);
     const int amp = r.top - r.base;
     r.amplitude = static_cast<uint16_t>(amp);

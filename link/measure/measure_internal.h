@@ -40,39 +40,44 @@ State &state();
 inline bool validChannel(int channel) { return channel >= 1 && channel <= 4; }
 
 // A usable call: known channel, samples present, at least one of them.
-inline bool usable(int channel, const uint8_t *samples, int count) {
+inline bool usable(int channel, const uint8_t *samples, int count)
+{
     return validChannel(channel) && samples != nullptr && count > 0;
 }
 
 inline MeasureRecord &rec(int channel) { return state().records[channel]; }
 
-template <typename T, typename V>
-inline void put(T *out, V value) {
-    if (out) *out = static_cast<T>(value);
+template <typename T, typename V> inline void put(T *out, V value)
+{
+    if (out)
+        *out = static_cast<T>(value);
 }
 
 // Sample counts and indices live in 16-bit fields; one that does not fit is
 // reported as not found rather than wrapped into a plausible number.
-inline uint16_t fit16(long long v) {
-    return (v < 0 || v >= kNotFound) ? kNotFound : static_cast<uint16_t>(v);
-}
+inline uint16_t fit16(long long v) { return (v < 0 || v >= kNotFound) ? kNotFound : static_cast<uint16_t>(v); }
 
 // First index in [from, count) whose sample satisfies pred, or kNone.
-template <typename Pred>
-inline int findForward(const uint8_t *s, int count, int from, Pred pred) {
-    if (from < 0) from = 0;
+template <typename Pred> inline int findForward(const uint8_t *s, int count, int from, Pred pred)
+{
+    if (from < 0)
+        from = 0;
     for (int i = from; i < count; ++i)
-        if (pred(s[i])) return i;
+        if (pred(s[i]))
+            return i;
     return kNone;
 }
 
 // Last index in [lowest, from] (scanning down from `from`) whose sample satisfies pred, or kNone.
-template <typename Pred>
-inline int findBackward(const uint8_t *s, int count, int from, int lowest, Pred pred) {
-    if (from >= count) from = count - 1;
-    if (lowest < 0) lowest = 0;
+template <typename Pred> inline int findBackward(const uint8_t *s, int count, int from, int lowest, Pred pred)
+{
+    if (from >= count)
+        from = count - 1;
+    if (lowest < 0)
+        lowest = 0;
     for (int i = from; i >= lowest; --i)
-        if (pred(s[i])) return i;
+        if (pred(s[i]))
+            return i;
     return kNone;
 }
 

@@ -3,8 +3,8 @@
 #ifndef TAVLINK_MEASURE_RECORD_H
 #define TAVLINK_MEASURE_RECORD_H
 
-#include <stdint.h>
 #include "tavlink.h"
+#include <stdint.h>
 
 #ifdef __cplusplus
 extern "C" {

@@ -27,9 +27,11 @@ uint8_t ChunkBuffer[TAVLINK_CHUNK_BYTES];
 
 int ParseBmpBeginReply(const uint8_t *payload, uint32_t length)
 {
-    if (length < 9) return 1;
+    if (length < 9)
+        return 1;
     TotalSize = ReadBE32(payload + 4);
-    if (payload[0] != 0) return 1;
+    if (payload[0] != 0)
+        return 1;
     return StatusByte(payload[8]);
 }
 
@@ -39,20 +41,27 @@ int CheckChunk(const uint8_t *payload, uint32_t length)
 {
     // Every field sits at a fixed place: a shorter reply, or data that would
     // run into the error flags, is not a chunk.
-    if (length < kChunkReplyBytes) return kChunkBad;
+    if (length < kChunkReplyBytes)
+        return kChunkBad;
     const uint32_t dataLength = ReadBE32(payload + 4);
-    if (dataLength > kChunkMaxData) return kChunkBad;
+    if (dataLength > kChunkMaxData)
+        return kChunkBad;
 
-    if (payload[kChunkFlagOffset] != 0 || payload[kChunkFlagOffset + 1] != 0) return kChunkBad;
-    if (ReadBE32(payload) != ExpectedIndex) return kChunkBad;
+    if (payload[kChunkFlagOffset] != 0 || payload[kChunkFlagOffset + 1] != 0)
+        return kChunkBad;
+    if (ReadBE32(payload) != ExpectedIndex)
+        return kChunkBad;
     LastLength = dataLength;
-    if (dataLength == 0) return kChunkBad;
+    if (dataLength == 0)
+        return kChunkBad;
     std::memset(ChunkBuffer, 0, sizeof ChunkBuffer);
     std::memcpy(ChunkBuffer, payload + kChunkDataOffset, dataLength);
 
     uint32_t sum = ReadBE32(payload + 8);
-    for (uint32_t i = 0; i < dataLength; ++i) sum += ChunkBuffer[i];
-    if (sum != 0) return kChunkBad;
+    for (uint32_t i = 0; i < dataLength; ++i)
+        sum += ChunkBuffer[i];
+    if (sum != 0)
+        return kChunkBad;
 
     BytesReceived += dataLength;
     return BytesReceived < TotalSize ? kChunkMore : kChunkLast;
@@ -68,8 +77,10 @@ int ParseBmpChunkReply(const uint8_t *payload, uint32_t length)
 
 int ParseBmpEndReply(const uint8_t *payload, uint32_t length)
 {
-    if (length < 2) return 1;
-    if (payload[0] != 0) return 1;
+    if (length < 2)
+        return 1;
+    if (payload[0] != 0)
+        return 1;
     return StatusByte(payload[1]);
 }
 
@@ -86,8 +97,10 @@ TAVLINK_API bool Send_Bmp_Begin_Invoke(uint32_t *total)
     ExpectedIndex = 0;
     LastLength = 0;
     const uint8_t payload[4] = {};
-    if (Exchange(CMD_BMP_BEGIN, payload, sizeof payload, kWaitBegin) != 0) return false;
-    if (total) *total = TotalSize;
+    if (Exchange(CMD_BMP_BEGIN, payload, sizeof payload, kWaitBegin) != 0)
+        return false;
+    if (total)
+        *total = TotalSize;
     return true;
 }
 
@@ -98,9 +111,12 @@ TAVLINK_API int Send_Bmp_Trans_Invoke(int index, int expected, uint8_t *buffer, 
     uint8_t payload[8] = {};
     WriteBE32(payload + 4, uint32_t(index));
     const int result = Exchange(CMD_BMP_CHUNK, payload, sizeof payload, kWaitChunk);
-    if (result != 0 && LastChunkStatus != kChunkLast) return -1;
-    if (buffer) std::memcpy(buffer, ChunkBuffer, sizeof ChunkBuffer);
-    if (length) *length = LastLength;
+    if (result != 0 && LastChunkStatus != kChunkLast)
+        return -1;
+    if (buffer)
+        std::memcpy(buffer, ChunkBuffer, sizeof ChunkBuffer);
+    if (length)
+        *length = LastLength;
     return LastChunkStatus;
 }
 

@@ -29,9 +29,9 @@ bool TurnKnob(uint8_t positiveCode, uint8_t otherCode, int detents)
 using tavlink::PressKey;
 using tavlink::TurnKnob;
 
-#define TAVLINK_KEY(name, code) \
+#define TAVLINK_KEY(name, code)                                                                                        \
     TAVLINK_API bool name(void) { return PressKey(code, 1); }
-#define TAVLINK_KNOB(name, positive, other) \
+#define TAVLINK_KNOB(name, positive, other)                                                                            \
     TAVLINK_API bool name(int detents) { return TurnKnob(positive, other, detents); }
 
 extern "C" {

@@ -10,13 +10,10 @@
 namespace tavlink {
 namespace {
 
-constexpr const char *UnitTable[16] = {"ps", "ns", "us", "ms", "s",   "uV",  "mV",  "V",
+constexpr const char *UnitTable[16] = {"ps", "ns", "us", "ms",  "s",   "uV",  "mV",  "V",
                                        "kV", "?",  "Hz", "KHz", "MHz", "GHz", "THz", "div"};
 
-const char *UnitText(uint8_t index)
-{
-    return index < std::size(UnitTable) ? UnitTable[index] : "";
-}
+const char *UnitText(uint8_t index) { return index < std::size(UnitTable) ? UnitTable[index] : ""; }
 
 constexpr size_t kTextBytes = 50;
 
@@ -83,7 +80,8 @@ const FamilyRecord *RecordFor(uint8_t family, int channel)
     static constexpr FamilyRecord kFamily1{18000, 18008};
     static constexpr FamilyRecord kFamily3{24000, 24008};
     static constexpr FamilyRecord kFamily4{20480, 18008};
-    if (channel >= 2) return family == 3 ? &kFamily3 : nullptr;
+    if (channel >= 2)
+        return family == 3 ? &kFamily3 : nullptr;
     switch (family) {
     case 0: return &kFamily0;
     case 1: return &kFamily1;
@@ -129,7 +127,8 @@ int ParseStatus(const uint8_t *p, uint32_t length)
         layout = &kTwoChannelLayout;
     else
         return 0;
-    if (length < layout->trigger + 1) return 1;
+    if (length < layout->trigger + 1)
+        return 1;
 
     if (layout == &kFourChannelLayout) {
         std::memcpy(Status.LampState, p + 4, 10);
@@ -143,7 +142,8 @@ int ParseStatus(const uint8_t *p, uint32_t length)
         const uint8_t *c = p + layout->firstChannel + kChannelStride * n;
         ChannelStatus &ch = Status.channel[n];
         ch.on = c[0] != 0;
-        if (!ch.on) continue;  // a channel reported off keeps its last values
+        if (!ch.on)
+            continue;  // a channel reported off keeps its last values
         ch.voltsPerDiv = ReadBEFloat(c + 4);
         ch.voltsPerDivValue = ch.voltsPerDiv;
         ch.unitIndex = c[8];
@@ -172,7 +172,8 @@ int ParseStatus(const uint8_t *p, uint32_t length)
 
 int ParseSettings(const uint8_t *p, uint32_t length)
 {
-    if (length < 4 + TAVLINK_SETTINGS_BYTES) return 1;
+    if (length < 4 + TAVLINK_SETTINGS_BYTES)
+        return 1;
     std::memcpy(SettingsStore, p + 4, TAVLINK_SETTINGS_BYTES);
     return 0;
 }
@@ -184,14 +185,19 @@ int ParseWave(WaveKind kind, const uint8_t *p, uint32_t length)
     std::memcpy(w.current, w.previous, size_t(w.count));
 
     const FamilyRecord *record = RecordFor(ModelFamily, kind.channel);
-    if (record == nullptr) return 0;
-    if (length < 8) return 1;
+    if (record == nullptr)
+        return 0;
+    if (length < 8)
+        return 1;
     const int32_t announced = int32_t(ReadBE32(p + 4));
-    if (announced <= 0) return 1;
+    if (announced <= 0)
+        return 1;
     // The stored record never holds more than the family's length.
     const int32_t count = std::min(announced, record->length);
-    if (length < 8 + uint32_t(count)) return 1;
-    if (w.extraFlag && length < record->wavepntOffset + TAVLINK_WAVEPNT_BYTES) return 1;
+    if (length < 8 + uint32_t(count))
+        return 1;
+    if (w.extraFlag && length < record->wavepntOffset + TAVLINK_WAVEPNT_BYTES)
+        return 1;
 
     // A full memory record stretches the time base, once per status reply.
     if (kind.memory && count == record->length && !Status.TimebaseScaled) {
@@ -231,27 +237,31 @@ constexpr unsigned kWaitRecordWithBlock = 200;
 
 bool ReadExchange(int type)
 {
-    if (type == 0) return StatusExchange(kWaitStatus);
+    if (type == 0)
+        return StatusExchange(kWaitStatus);
     if (type == 3) {
         const uint8_t payload[4] = {4, 0, 0, 0};
         return Exchange(CMD_READ, payload, sizeof payload, kWaitSettings) == 0;
     }
-    if (WaveKindOf(type).channel < 0) return true;  // nothing to read for this type
+    if (WaveKindOf(type).channel < 0)
+        return true;  // nothing to read for this type
     const uint8_t flag = ChannelFlagForRequest(type);
     const uint8_t payload[4] = {uint8_t(type), flag, 0, 0};
-    return Exchange(CMD_READ, payload, sizeof payload,
-                    flag ? kWaitRecordWithBlock : kWaitRecord) == 0;
+    return Exchange(CMD_READ, payload, sizeof payload, flag ? kWaitRecordWithBlock : kWaitRecord) == 0;
 }
 
 // Channel (0-based) read with the given request type, copied out on success.
-bool FetchRecord(int channel, int type, unsigned char *samples, int *count,
-                 unsigned char *wavepnt)
+bool FetchRecord(int channel, int type, unsigned char *samples, int *count, unsigned char *wavepnt)
 {
-    if (!ReadExchange(type)) return false;
+    if (!ReadExchange(type))
+        return false;
     const WaveStore &w = Waves[channel];
-    if (samples) std::memcpy(samples, w.current, TAVLINK_RECORD_BYTES);
-    if (count) *count = w.count;
-    if (wavepnt) std::memcpy(wavepnt, w.WavepntBlock, TAVLINK_WAVEPNT_BYTES);
+    if (samples)
+        std::memcpy(samples, w.current, TAVLINK_RECORD_BYTES);
+    if (count)
+        *count = w.count;
+    if (wavepnt)
+        std::memcpy(wavepnt, w.WavepntBlock, TAVLINK_WAVEPNT_BYTES);
     return true;
 }
 
@@ -262,18 +272,23 @@ int Clamp(int64_t v, int64_t lo, int64_t hi) { return int(std::clamp(v, lo, hi))
 
 bool HoriVertTrig(int channel, char horizontal[50], int *vertical, char *trigger, bool cached)
 {
-    if (horizontal) std::memset(horizontal, 0, kTextBytes);
-    if (!cached && !StatusExchange(kWaitStatus)) return false;
-    if (horizontal) std::memcpy(horizontal, Status.horizontalText, kTextBytes);
+    if (horizontal)
+        std::memset(horizontal, 0, kTextBytes);
+    if (!cached && !StatusExchange(kWaitStatus))
+        return false;
+    if (horizontal)
+        std::memcpy(horizontal, Status.horizontalText, kTextBytes);
     if (vertical)
         *vertical = Clamp(216 - int64_t(Status.channel[channel].offset), INT32_MIN, INT32_MAX);
-    if (trigger) *trigger = char(Status.trigger);
+    if (trigger)
+        *trigger = char(Status.trigger);
     return true;
 }
 
 void CopyUnit(char out[5], const char *unit)
 {
-    if (!out) return;
+    if (!out)
+        return;
     std::memset(out, 0, 5);
     std::strncpy(out, unit, 4);
 }
@@ -282,14 +297,20 @@ void CopyUnit(char out[5], const char *unit)
 
 int ParseDataReply(const uint8_t *payload, uint32_t length)
 {
-    if (length < 1) return 1;
-    if (payload[0] != 0) return StatusByte(payload[0]);
-    if (length < 2) return 1;
+    if (length < 1)
+        return 1;
+    if (payload[0] != 0)
+        return StatusByte(payload[0]);
+    if (length < 2)
+        return 1;
     const int kind = int(int8_t(payload[1]));
-    if (kind == 0) return ParseStatus(payload, length);
-    if (kind == 4) return ParseSettings(payload, length);
+    if (kind == 0)
+        return ParseStatus(payload, length);
+    if (kind == 4)
+        return ParseSettings(payload, length);
     const WaveKind wave = WaveKindOf(kind);
-    if (wave.channel < 0) return 0;  // kinds the library does not keep
+    if (wave.channel < 0)
+        return 0;  // kinds the library does not keep
     return ParseWave(wave, payload, length);
 }
 
@@ -301,8 +322,7 @@ extern "C" {
 
 TAVLINK_API bool IsGetDataFromInStruct(int requestType) { return ReadExchange(requestType); }
 
-TAVLINK_API unsigned char IsNeedParam(unsigned char ch1, unsigned char ch2, unsigned char ch3,
-                                      unsigned char ch4)
+TAVLINK_API unsigned char IsNeedParam(unsigned char ch1, unsigned char ch2, unsigned char ch3, unsigned char ch4)
 {
     Waves[0].extraFlag = ch1;
     Waves[1].extraFlag = ch2;
@@ -311,57 +331,62 @@ TAVLINK_API unsigned char IsNeedParam(unsigned char ch1, unsigned char ch2, unsi
     return ch4;
 }
 
-TAVLINK_API bool IsCHOpen(unsigned char *ch1, unsigned char *ch2, unsigned char *ch3,
-                          unsigned char *ch4)
+TAVLINK_API bool IsCHOpen(unsigned char *ch1, unsigned char *ch2, unsigned char *ch3, unsigned char *ch4)
 {
-    if (!StatusExchange(kWaitSession)) return false;
+    if (!StatusExchange(kWaitSession))
+        return false;
     unsigned char *out[4] = {ch1, ch2, ch3, ch4};
     for (int n = 0; n < 4; ++n)
-        if (out[n]) *out[n] = Status.channel[n].on ? 1 : 0;
+        if (out[n])
+            *out[n] = Status.channel[n].on ? 1 : 0;
     return true;
 }
 
 TAVLINK_API bool GetTheLedStatus(unsigned char **lamps)
 {
-    if (!StatusExchange(kWaitStatus)) return false;
-    if (lamps) *lamps = Status.LampState;
+    if (!StatusExchange(kWaitStatus))
+        return false;
+    if (lamps)
+        *lamps = Status.LampState;
     return true;
 }
 
-TAVLINK_API void Get_Vol_Level_TimeBase(int channel, double *voltsPerDiv, double *level,
-                                        double *timeBase, char voltsUnit[5], char timeUnit[5],
-                                        bool cached)
+TAVLINK_API void Get_Vol_Level_TimeBase(int channel, double *voltsPerDiv, double *level, double *timeBase,
+                                        char voltsUnit[5], char timeUnit[5], bool cached)
 {
-    if (!cached) StatusExchange(kWaitStatus);  // stale values are still reported
+    if (!cached)
+        StatusExchange(kWaitStatus);  // stale values are still reported
     const int n = (channel >= 1 && channel <= 3) ? channel - 1 : 3;
     const ChannelStatus &ch = Status.channel[n];
-    if (voltsPerDiv) *voltsPerDiv = ch.voltsPerDivValue;
-    if (level) *level = Clamp(260 - int64_t(ch.offset), 0, 255);
-    if (timeBase) *timeBase = Status.timeBaseValue;
+    if (voltsPerDiv)
+        *voltsPerDiv = ch.voltsPerDivValue;
+    if (level)
+        *level = Clamp(260 - int64_t(ch.offset), 0, 255);
+    if (timeBase)
+        *timeBase = Status.timeBaseValue;
     CopyUnit(voltsUnit, ch.unitText);
     CopyUnit(timeUnit, Status.timeBaseUnitText);
 }
 
 // Channel n's status copy, screen record and memory record.
-#define TAVLINK_CHANNEL_EXPORTS(n)                                                              \
-    TAVLINK_API bool Get_CH##n##_HoriP_VertP_Trig(char horizontal[50], int *vertical,           \
-                                                  char *trigger, bool cached)                   \
-    {                                                                                           \
-        return HoriVertTrig(n - 1, horizontal, vertical, trigger, cached);                      \
-    }                                                                                           \
-    TAVLINK_API bool GetParameter_CH##n##_WaveData(unsigned char samples[24000])                \
-    {                                                                                           \
-        return FetchRecord(n - 1, kScreenType[n - 1], samples, nullptr, nullptr);               \
-    }                                                                                           \
-    TAVLINK_API bool GetParameter_CH##n##_WaveData_And_wavepnt(unsigned char samples[24000],    \
-                                                               int *count, unsigned char *wavepnt) \
-    {                                                                                           \
-        return FetchRecord(n - 1, kScreenType[n - 1], samples, count, wavepnt);                 \
-    }                                                                                           \
-    TAVLINK_API bool GetParameter_CH##n##_AllWaveData(unsigned char samples[24000], int *count, \
-                                                      unsigned char *wavepnt)                   \
-    {                                                                                           \
-        return FetchRecord(n - 1, kMemoryType[n - 1], samples, count, wavepnt);                 \
+#define TAVLINK_CHANNEL_EXPORTS(n)                                                                                     \
+    TAVLINK_API bool Get_CH##n##_HoriP_VertP_Trig(char horizontal[50], int *vertical, char *trigger, bool cached)      \
+    {                                                                                                                  \
+        return HoriVertTrig(n - 1, horizontal, vertical, trigger, cached);                                             \
+    }                                                                                                                  \
+    TAVLINK_API bool GetParameter_CH##n##_WaveData(unsigned char samples[24000])                                       \
+    {                                                                                                                  \
+        return FetchRecord(n - 1, kScreenType[n - 1], samples, nullptr, nullptr);                                      \
+    }                                                                                                                  \
+    TAVLINK_API bool GetParameter_CH##n##_WaveData_And_wavepnt(unsigned char samples[24000], int *count,               \
+                                                               unsigned char *wavepnt)                                 \
+    {                                                                                                                  \
+        return FetchRecord(n - 1, kScreenType[n - 1], samples, count, wavepnt);                                        \
+    }                                                                                                                  \
+    TAVLINK_API bool GetParameter_CH##n##_AllWaveData(unsigned char samples[24000], int *count,                        \
+                                                      unsigned char *wavepnt)                                          \
+    {                                                                                                                  \
+        return FetchRecord(n - 1, kMemoryType[n - 1], samples, count, wavepnt);                                        \
     }
 
 TAVLINK_CHANNEL_EXPORTS(1)
@@ -371,14 +396,17 @@ TAVLINK_CHANNEL_EXPORTS(4)
 
 TAVLINK_API bool GetParameter_SettingData(unsigned char settings[2500])
 {
-    if (!ReadExchange(3)) return false;
-    if (settings) std::memcpy(settings, SettingsStore, TAVLINK_SETTINGS_BYTES);
+    if (!ReadExchange(3))
+        return false;
+    if (settings)
+        std::memcpy(settings, SettingsStore, TAVLINK_SETTINGS_BYTES);
     return true;
 }
 
 TAVLINK_API bool SendParameter_SettingData(const unsigned char settings[2500])
 {
-    if (settings == nullptr) return false;
+    if (settings == nullptr)
+        return false;
     return Exchange(CMD_WRITE_SETTINGS, settings, TAVLINK_SETTINGS_BYTES, kWaitSession) == 0;
 }
 

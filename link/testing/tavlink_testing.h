@@ -2,8 +2,8 @@
 #ifndef TAVLINK_TESTING_H
 #define TAVLINK_TESTING_H
 
-#include <stdint.h>
 #include "tavlink.h"
+#include <stdint.h>
 
 #ifdef __cplusplus
 extern "C" {
@@ -16,8 +16,7 @@ TAVLINK_API void TavlinkSetSleep(TavlinkSleepFn fn);
 
 /* One framed request and reply: 0 success, 1 transport failure or malformed
  * reply, else what the reply parser returned. */
-TAVLINK_API int LinkExchange(uint8_t command, const uint8_t *payload, uint32_t length,
-                             unsigned waitMs);
+TAVLINK_API int LinkExchange(uint8_t command, const uint8_t *payload, uint32_t length, unsigned waitMs);
 
 #ifdef __cplusplus
 }

@@ -12,8 +12,8 @@ namespace {
 struct Input {
     const uint8_t *p;
     size_t left;
-    template <typename T>
-    T take() {
+    template <typename T> T take()
+    {
         T v{};
         const size_t n = left < sizeof(T) ? left : sizeof(T);
         std::memcpy(&v, p, n);
@@ -23,13 +23,16 @@ struct Input {
     }
 };
 
-std::unique_ptr<uint8_t[]> exact(const uint8_t *from, size_t n) {
+std::unique_ptr<uint8_t[]> exact(const uint8_t *from, size_t n)
+{
     std::unique_ptr<uint8_t[]> b(new uint8_t[n ? n : 1]);
-    if (n) std::memcpy(b.get(), from, n);
+    if (n)
+        std::memcpy(b.get(), from, n);
     return b;
 }
 
-void channelMeasures(int ch, const uint8_t *s, int count, uint8_t zero) {
+void channelMeasures(int ch, const uint8_t *s, int count, uint8_t zero)
+{
     uint16_t a, b, c, d;
     measure_basic(ch, s, count, &a, &b);
     measure_get_vtop(ch, s, count, &a);
@@ -49,15 +52,17 @@ void channelMeasures(int ch, const uint8_t *s, int count, uint8_t zero) {
     measure_get_FPREShoot(ch, s, count, &a);
 }
 
-void pairMeasures(const uint8_t *x, const uint8_t *y, int count, int p1, int p2) {
+void pairMeasures(const uint8_t *x, const uint8_t *y, int count, int p1, int p2)
+{
     int v;
-    for (auto fn : {measure_get_frr, measure_get_frf, measure_get_ffr, measure_get_fff,
-                    measure_get_lrr, measure_get_lrf, measure_get_lfr, measure_get_lff})
+    for (auto fn : {measure_get_frr, measure_get_frf, measure_get_ffr, measure_get_fff, measure_get_lrr,
+                    measure_get_lrf, measure_get_lfr, measure_get_lff})
         fn(&v, x, y, count);
     measure_get_phase(&v, x, y, p1, p2, count);
 }
 
-void transforms(Input &in) {
+void transforms(Input &in)
+{
     const int code = in.take<int32_t>();
     const int other = in.take<int32_t>();
     const int length = in.take<int32_t>();
@@ -66,7 +71,8 @@ void transforms(Input &in) {
     const double tb = in.take<double>();
     // Unit texts as raw 5-byte fields, terminated or not.
     std::unique_ptr<char[]> unit(new char[5]);
-    for (int i = 0; i < 5; ++i) unit[i] = static_cast<char>(in.take<uint8_t>());
+    for (int i = 0; i < 5; ++i)
+        unit[i] = static_cast<char>(in.take<uint8_t>());
     std::unique_ptr<char[]> o1(new char[5]), o2(new char[5]);
     double a = 0, b = 0;
     transform_basic(1, code, other, zero, vpd, unit.get(), o1.get(), o2.get(), &a, &b);
@@ -88,8 +94,8 @@ void transforms(Input &in) {
     transform_FOVShoot(code, other, &a);
     transform_RPREShoot(code, other, &a);
     transform_FPREShoot(code, other, &a);
-    for (auto fn : {transform_frr, transform_frf, transform_ffr, transform_fff, transform_lrr,
-                    transform_lrf, transform_lfr, transform_lff})
+    for (auto fn : {transform_frr, transform_frf, transform_ffr, transform_fff, transform_lrr, transform_lrf,
+                    transform_lfr, transform_lff})
         fn(code, tb, length, unit.get(), o1.get(), &a);
     transform_phase(code, other, &a);
     // In and out in one field.
@@ -98,7 +104,8 @@ void transforms(Input &in) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
     Input in{data, size};
     const uint8_t mode = in.take<uint8_t>();
     const uint8_t zero = in.take<uint8_t>();
@@ -106,7 +113,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const int p2 = in.take<int16_t>();
     // The channel number is anything at all, usually a real one.
     const int ch = (mode & 0x80) ? ((mode & 0x10) ? mode : -(mode & 0x0F)) : 1 + (mode & 3);
-    if (mode & 0x40) TavlinkMeasureReset();
+    if (mode & 0x40)
+        TavlinkMeasureReset();
 
     const size_t n = in.left;
     auto record = exact(in.p, n);
@@ -117,8 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const size_t half = n / 2;
     auto x = exact(in.p, half);
     auto y = exact(in.p + half, half);
-    pairMeasures(half ? x.get() : nullptr, half ? y.get() : nullptr, static_cast<int>(half), p1,
-                 p2);
+    pairMeasures(half ? x.get() : nullptr, half ? y.get() : nullptr, static_cast<int>(half), p1, p2);
 
     transforms(in);
     return 0;

@@ -12,15 +12,16 @@ protected:
         uint16_t amp = 0, mid = 0, l90 = 0, l10 = 0;
         int result = -1;
     };
-    Levels vamp(int ch, const Record &r) {
+    Levels vamp(int ch, const Record &r)
+    {
         Levels l;
-        l.result = measure_get_vamp(ch, r.data(), static_cast<int>(r.size()), &l.amp, &l.mid,
-                                    &l.l90, &l.l10);
+        l.result = measure_get_vamp(ch, r.data(), static_cast<int>(r.size()), &l.amp, &l.mid, &l.l90, &l.l10);
         return l;
     }
 };
 
-TEST_F(Amplitude, SquareSixtyFortyGivesItsTwoLevels) {
+TEST_F(Amplitude, SquareSixtyFortyGivesItsTwoLevels)
+{
     const Record r = square(1000, 100, 60, 200, 50);
     uint16_t top = 0, base = 0;
     EXPECT_EQ(measure_get_vtop(1, r.data(), 1000, &top), 0);
@@ -41,12 +42,15 @@ TEST_F(Amplitude, SquareSixtyFortyGivesItsTwoLevels) {
     EXPECT_EQ(rec(1).level90, 185);
 }
 
-TEST_F(Amplitude, EvenSpreadHasNoDominantLevel) {
+TEST_F(Amplitude, EvenSpreadHasNoDominantLevel)
+{
     // A triangle from 20 to 230: every code holds well under 5 % of the samples.
     Record r;
     for (int rep = 0; rep < 4; ++rep) {
-        for (int v = 20; v <= 230; ++v) r.push_back(static_cast<uint8_t>(v));
-        for (int v = 229; v > 20; --v) r.push_back(static_cast<uint8_t>(v));
+        for (int v = 20; v <= 230; ++v)
+            r.push_back(static_cast<uint8_t>(v));
+        for (int v = 229; v > 20; --v)
+            r.push_back(static_cast<uint8_t>(v));
     }
     uint16_t top = 0, base = 0;
     measure_get_vtop(2, r.data(), static_cast<int>(r.size()), &top);
@@ -55,7 +59,8 @@ TEST_F(Amplitude, EvenSpreadHasNoDominantLevel) {
     EXPECT_EQ(base, 20);
 }
 
-TEST_F(Amplitude, ASineKeepsItsLevelsAtTheCrests) {
+TEST_F(Amplitude, ASineKeepsItsLevelsAtTheCrests)
+{
     const Record r = sine(2400, 240, 128, 90);
     uint16_t top = 0, base = 0;
     measure_get_vtop(1, r.data(), 2400, &top);
@@ -65,10 +70,12 @@ TEST_F(Amplitude, ASineKeepsItsLevelsAtTheCrests) {
     EXPECT_GE(top, base + 170);
 }
 
-TEST_F(Amplitude, CrowdedLevelNearMidFallsBackToTheExtremes) {
+TEST_F(Amplitude, CrowdedLevelNearMidFallsBackToTheExtremes)
+{
     // Most samples at 128 and 122, within 5 codes of mid 125: not a top or a base.
     Record r(1000, 128);
-    for (int i = 500; i < 1000; ++i) r[i] = 122;
+    for (int i = 500; i < 1000; ++i)
+        r[i] = 122;
     r[10] = 200;
     r[600] = 50;
     uint16_t top = 0, base = 0;
@@ -78,7 +85,8 @@ TEST_F(Amplitude, CrowdedLevelNearMidFallsBackToTheExtremes) {
     EXPECT_EQ(base, 50);
 }
 
-TEST_F(Amplitude, NearEqualUpperCountsPreferTheHigherCode) {
+TEST_F(Amplitude, NearEqualUpperCountsPreferTheHigherCode)
+{
     auto build = [](int highCount, int lowerCount) {
         Record r;
         r.insert(r.end(), highCount, 200);
@@ -95,7 +103,8 @@ TEST_F(Amplitude, NearEqualUpperCountsPreferTheHigherCode) {
     EXPECT_EQ(top, 190);
 }
 
-TEST_F(Amplitude, NearEqualLowerCountsPreferTheLowerCode) {
+TEST_F(Amplitude, NearEqualLowerCountsPreferTheLowerCode)
+{
     auto build = [](int lowCount, int upperCount) {
         Record r;
         r.insert(r.end(), lowCount, 40);
@@ -112,7 +121,8 @@ TEST_F(Amplitude, NearEqualLowerCountsPreferTheLowerCode) {
     EXPECT_EQ(base, 60);
 }
 
-TEST_F(Amplitude, LoneSamplesAboveMidDoNotMakeCodeZeroTheTop) {
+TEST_F(Amplitude, LoneSamplesAboveMidDoNotMakeCodeZeroTheTop)
+{
     // No upper bin reaches 2 samples; the heap of zeros must not become the top.
     Record r(1000, 0);
     r[500] = 255;
@@ -123,7 +133,8 @@ TEST_F(Amplitude, LoneSamplesAboveMidDoNotMakeCodeZeroTheTop) {
     EXPECT_EQ(base, 0);
 }
 
-TEST_F(Amplitude, FlatRecordCollapsesEveryLevel) {
+TEST_F(Amplitude, FlatRecordCollapsesEveryLevel)
+{
     const Record r = flat(777, 91);
     uint16_t max = 0, min = 0;
     EXPECT_EQ(measure_basic(3, r.data(), 777, &max, &min), 0);
@@ -141,7 +152,8 @@ TEST_F(Amplitude, FlatRecordCollapsesEveryLevel) {
     EXPECT_EQ(l.l90, 91);
 }
 
-TEST_F(Amplitude, ExtremesCountsAndPositions) {
+TEST_F(Amplitude, ExtremesCountsAndPositions)
+{
     // The max position moves only when the new maximum is more than 5 codes
     // away from the sample at the stored position.
     const Record r = {100, 103, 110, 112, 112, 20, 18, 25, 14, 60};
@@ -157,7 +169,8 @@ TEST_F(Amplitude, ExtremesCountsAndPositions) {
     EXPECT_EQ(rec(1).minPosition, 8);
 }
 
-TEST_F(Amplitude, PositionsStartAfreshOnAShorterRecord) {
+TEST_F(Amplitude, PositionsStartAfreshOnAShorterRecord)
+{
     Record longRec(2000, 10);
     longRec[1500] = 250;
     longRec[1800] = 0;
@@ -170,7 +183,8 @@ TEST_F(Amplitude, PositionsStartAfreshOnAShorterRecord) {
     EXPECT_EQ(rec(1).minPosition, 0);
 }
 
-TEST_F(Amplitude, ABufferRewrittenInPlaceIsMeasuredAfresh) {
+TEST_F(Amplitude, ABufferRewrittenInPlaceIsMeasuredAfresh)
+{
     Record r = square(1000, 100, 50, 200, 50);
     uint16_t top = 0, max = 0, min = 0;
     measure_get_vtop(1, r.data(), 1000, &top);
@@ -192,7 +206,8 @@ TEST_F(Amplitude, ABufferRewrittenInPlaceIsMeasuredAfresh) {
     EXPECT_EQ(rec(2).max, 7);
 }
 
-TEST_F(Amplitude, RecordsLongerThanAnInstrumentRecord) {
+TEST_F(Amplitude, RecordsLongerThanAnInstrumentRecord)
+{
     // 70000 samples: counts and sums pass 16 bits, indices pass 65535.
     Record r = square(70000, 2000, 1000, 200, 50);
     r[69000] = 255;
@@ -212,7 +227,8 @@ TEST_F(Amplitude, RecordsLongerThanAnInstrumentRecord) {
     EXPECT_EQ(top, 200);
 }
 
-TEST_F(Amplitude, HistogramAddsUpUntilALevelSearchClearsIt) {
+TEST_F(Amplitude, HistogramAddsUpUntilALevelSearchClearsIt)
+{
     const Record r = {7, 7, 9};
     measure_basic(2, r.data(), 3, nullptr, nullptr);
     measure_basic(2, r.data(), 3, nullptr, nullptr);
@@ -223,7 +239,8 @@ TEST_F(Amplitude, HistogramAddsUpUntilALevelSearchClearsIt) {
     EXPECT_EQ(TavlinkMeasureHistogram(1)->counts[7], 0u);
 }
 
-TEST_F(Amplitude, BusyChannelIsRefusedWithoutOutput) {
+TEST_F(Amplitude, BusyChannelIsRefusedWithoutOutput)
+{
     const Record r = square(100, 20, 10, 200, 50);
     TavlinkMeasureRecord(4)->busy = 1;
     uint16_t max = 0xAAAA, min = 0xBBBB, top = 0xCCCC;
@@ -239,20 +256,22 @@ TEST_F(Amplitude, BusyChannelIsRefusedWithoutOutput) {
 
 // Every channel-taking export refuses channels outside 1..4 and empty records,
 // and leaves all state and outputs alone.
-TEST_F(Amplitude, BadChannelsAndEmptyRecordsTouchNothing) {
+TEST_F(Amplitude, BadChannelsAndEmptyRecordsTouchNothing)
+{
     const Record r = square(400, 40, 20, 200, 50);
-    for (int ch = 1; ch <= 4; ++ch) measure_get_vamp(ch, r.data(), 400, nullptr, nullptr, nullptr, nullptr);
+    for (int ch = 1; ch <= 4; ++ch)
+        measure_get_vamp(ch, r.data(), 400, nullptr, nullptr, nullptr, nullptr);
     MeasureRecord before[4];
-    for (int ch = 1; ch <= 4; ++ch) before[ch - 1] = rec(ch);
+    for (int ch = 1; ch <= 4; ++ch)
+        before[ch - 1] = rec(ch);
 
     struct Call {
         int channel;
         const uint8_t *samples;
         int count;
     };
-    const Call calls[] = {{0, r.data(), 400},  {5, r.data(), 400}, {-1, r.data(), 400},
-                          {1000000, r.data(), 400}, {1, nullptr, 400}, {1, r.data(), 0},
-                          {2, r.data(), -5}};
+    const Call calls[] = {{0, r.data(), 400}, {5, r.data(), 400}, {-1, r.data(), 400}, {1000000, r.data(), 400},
+                          {1, nullptr, 400},  {1, r.data(), 0},   {2, r.data(), -5}};
     for (const Call &c : calls) {
         uint16_t a = 0x1111, b = 0x2222, d = 0x3333, e = 0x4444;
         EXPECT_EQ(measure_basic(c.channel, c.samples, c.count, &a, &b), 1);

@@ -12,7 +12,8 @@ int n(const Record &r) { return static_cast<int>(r.size()); }
 
 class MeanRms : public Measure {};
 
-TEST_F(MeanRms, MeanOverTheRecord) {
+TEST_F(MeanRms, MeanOverTheRecord)
+{
     uint16_t m = 0;
     const Record full = flat(100, 255);
     EXPECT_EQ(measure_get_Vmean(1, full.data(), 100, &m), 0);
@@ -27,7 +28,8 @@ TEST_F(MeanRms, MeanOverTheRecord) {
     EXPECT_EQ(m, 1);
 }
 
-TEST_F(MeanRms, RmsAboutTheZeroCode) {
+TEST_F(MeanRms, RmsAboutTheZeroCode)
+{
     uint16_t v = 0;
     const Record r = {100, 156};
     EXPECT_EQ(measure_get_vrms(1, r.data(), 2, 128, &v), 0);
@@ -43,7 +45,8 @@ TEST_F(MeanRms, RmsAboutTheZeroCode) {
     EXPECT_EQ(v, 0);
 }
 
-TEST_F(MeanRms, CycleMeanOverTheFirstPeriod) {
+TEST_F(MeanRms, CycleMeanOverTheFirstPeriod)
+{
     uint16_t m = 0;
     const Record half = square(1000, 100, 50, 200, 50);
     EXPECT_EQ(measure_get_c_avg(1, half.data(), 1000, &m), 0);
@@ -58,7 +61,8 @@ TEST_F(MeanRms, CycleMeanOverTheFirstPeriod) {
     EXPECT_EQ(rec(1).cycleMean, kNF);
 }
 
-TEST_F(MeanRms, CycleRmsIsSymmetricAboutTheZeroCode) {
+TEST_F(MeanRms, CycleRmsIsSymmetricAboutTheZeroCode)
+{
     uint16_t a = 0, b = 0;
     const Record up = square(1000, 100, 50, 156, 100);
     const Record down = square(1000, 100, 50, 100, 156);
@@ -79,18 +83,22 @@ TEST_F(MeanRms, CycleRmsIsSymmetricAboutTheZeroCode) {
 
 class Shoots : public Measure {
 protected:
-    static Record build(std::initializer_list<std::pair<int, uint8_t>> runs) {
+    static Record build(std::initializer_list<std::pair<int, uint8_t>> runs)
+    {
         Record r;
-        for (auto [len, v] : runs) r.insert(r.end(), len, v);
+        for (auto [len, v] : runs)
+            r.insert(r.end(), len, v);
         return r;
     }
-    void edges(const Record &r) {
+    void edges(const Record &r)
+    {
         uint16_t f, ri;
         measure_get_rise_and_fall_time(1, r.data(), n(r), &f, &ri);
     }
 };
 
-TEST_F(Shoots, TopAtTheMaximumHasNoOvershoot) {
+TEST_F(Shoots, TopAtTheMaximumHasNoOvershoot)
+{
     const Record r = square(1000, 100, 50, 200, 50);
     edges(r);
     uint16_t v = 99;
@@ -104,7 +112,8 @@ TEST_F(Shoots, TopAtTheMaximumHasNoOvershoot) {
     EXPECT_EQ(v, 0);
 }
 
-TEST_F(Shoots, RingingAfterTheRisingEdge) {
+TEST_F(Shoots, RingingAfterTheRisingEdge)
+{
     const Record r = build({{200, 50}, {1, 220}, {1, 210}, {98, 200}, {200, 50}});
     edges(r);
     uint16_t v = 0;
@@ -113,7 +122,8 @@ TEST_F(Shoots, RingingAfterTheRisingEdge) {
     EXPECT_EQ(rec(1).risingOvershoot, 20);
 }
 
-TEST_F(Shoots, RingingAfterTheFallingEdge) {
+TEST_F(Shoots, RingingAfterTheFallingEdge)
+{
     const Record r = build({{200, 200}, {1, 30}, {1, 40}, {98, 50}, {200, 200}});
     edges(r);
     uint16_t v = 0;
@@ -122,7 +132,8 @@ TEST_F(Shoots, RingingAfterTheFallingEdge) {
     EXPECT_EQ(rec(1).fallingOvershoot, 20);
 }
 
-TEST_F(Shoots, DipBeforeTheRisingEdge) {
+TEST_F(Shoots, DipBeforeTheRisingEdge)
+{
     const Record r = build({{198, 50}, {2, 40}, {100, 200}, {200, 50}});
     edges(r);
     uint16_t v = 0;
@@ -131,7 +142,8 @@ TEST_F(Shoots, DipBeforeTheRisingEdge) {
     EXPECT_EQ(rec(1).risingPreshoot, 10);
 }
 
-TEST_F(Shoots, BumpBeforeTheFallingEdge) {
+TEST_F(Shoots, BumpBeforeTheFallingEdge)
+{
     const Record r = build({{100, 50}, {98, 200}, {2, 210}, {200, 50}});
     edges(r);
     uint16_t v = 0;
@@ -140,7 +152,8 @@ TEST_F(Shoots, BumpBeforeTheFallingEdge) {
     EXPECT_EQ(rec(1).fallingPreshoot, 10);
 }
 
-TEST_F(Shoots, NoStoredEdgeTimeIsNotFound) {
+TEST_F(Shoots, NoStoredEdgeTimeIsNotFound)
+{
     // A fall only (rise time not found), with a spike that lifts max over top.
     Record r = build({{300, 200}, {300, 50}});
     r[10] = 220;
@@ -163,12 +176,12 @@ TEST_F(Shoots, NoStoredEdgeTimeIsNotFound) {
 class Delays : public Measure {
 protected:
     using Fn = int (*)(int *, const uint8_t *, const uint8_t *, int);
-    static constexpr Fn all[8] = {measure_get_frr, measure_get_frf, measure_get_ffr,
-                                  measure_get_fff, measure_get_lrr, measure_get_lrf,
-                                  measure_get_lfr, measure_get_lff};
+    static constexpr Fn all[8] = {measure_get_frr, measure_get_frf, measure_get_ffr, measure_get_fff,
+                                  measure_get_lrr, measure_get_lrf, measure_get_lfr, measure_get_lff};
 };
 
-TEST_F(Delays, IdenticalRecordsHaveNoDelayOrPhase) {
+TEST_F(Delays, IdenticalRecordsHaveNoDelayOrPhase)
+{
     const Record r = square(1000, 200, 100, 200, 50, 50);
     int v = -7;
     EXPECT_EQ(measure_get_frr(&v, r.data(), r.data(), 1000), 0);
@@ -179,16 +192,16 @@ TEST_F(Delays, IdenticalRecordsHaveNoDelayOrPhase) {
     EXPECT_EQ(v, 0);
 }
 
-TEST_F(Delays, EachDelayPairsTheNamedEdges) {
+TEST_F(Delays, EachDelayPairsTheNamedEdges)
+{
     const Record a = square(1000, 200, 100, 200, 50, 50);
     const Record b = square(1000, 200, 100, 180, 40, 80);
     const auto riseA = crossings(a, 125, true), fallA = crossings(a, 125, false);
     const auto riseB = crossings(b, 110, true), fallB = crossings(b, 110, false);
-    const int want[8] = {
-        std::abs(riseA.front() - riseB.front()), std::abs(riseA.front() - fallB.front()),
-        std::abs(fallA.front() - riseB.front()), std::abs(fallA.front() - fallB.front()),
-        std::abs(riseA.front() - riseB.back()),  std::abs(riseA.front() - fallB.back()),
-        std::abs(fallA.front() - riseB.back()),  std::abs(fallA.front() - fallB.back())};
+    const int want[8] = {std::abs(riseA.front() - riseB.front()), std::abs(riseA.front() - fallB.front()),
+                         std::abs(fallA.front() - riseB.front()), std::abs(fallA.front() - fallB.front()),
+                         std::abs(riseA.front() - riseB.back()),  std::abs(riseA.front() - fallB.back()),
+                         std::abs(fallA.front() - riseB.back()),  std::abs(fallA.front() - fallB.back())};
     for (int k = 0; k < 8; ++k) {
         int v = -1;
         EXPECT_EQ(all[k](&v, a.data(), b.data(), 1000), 0) << k;
@@ -206,7 +219,8 @@ TEST_F(Delays, EachDelayPairsTheNamedEdges) {
     EXPECT_EQ(rec(2).base, 40);
 }
 
-TEST_F(Delays, RecordsStartingOnMidTakeIndexZero) {
+TEST_F(Delays, RecordsStartingOnMidTakeIndexZero)
+{
     Record a = square(1000, 200, 100, 200, 50, 50);
     a[0] = 125;  // then below L10: a falling edge at 0
     Record b = square(1000, 200, 100, 200, 50, 150);
@@ -219,7 +233,8 @@ TEST_F(Delays, RecordsStartingOnMidTakeIndexZero) {
     EXPECT_EQ(v, 999);
 }
 
-TEST_F(Delays, SecondRecordWithoutCrossingsHasNoDelays) {
+TEST_F(Delays, SecondRecordWithoutCrossingsHasNoDelays)
+{
     const Record a = square(1000, 200, 100, 200, 50, 50);
     const Record b = flat(1000, 120);
     for (int k = 0; k < 8; ++k) {
@@ -232,7 +247,8 @@ TEST_F(Delays, SecondRecordWithoutCrossingsHasNoDelays) {
     EXPECT_EQ(v, kNF);
 }
 
-TEST_F(Delays, MissingRecordsAreRefused) {
+TEST_F(Delays, MissingRecordsAreRefused)
+{
     const Record a = square(100, 20, 10, 200, 50);
     for (int k = 0; k < 8; ++k) {
         int v = 0;
@@ -244,7 +260,8 @@ TEST_F(Delays, MissingRecordsAreRefused) {
     }
 }
 
-TEST_F(Delays, PhaseIsSignedAndNeedsBothPeriods) {
+TEST_F(Delays, PhaseIsSignedAndNeedsBothPeriods)
+{
     const Record early = square(1000, 200, 100, 200, 50, 50);
     const Record late = square(1000, 200, 100, 200, 50, 80);
     int v = 0;

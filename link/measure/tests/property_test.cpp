@@ -20,7 +20,8 @@ protected:
     int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 };
 
-TEST_F(Properties, SquareWavesGiveTheirPeriodWidthsAndLevels) {
+TEST_F(Properties, SquareWavesGiveTheirPeriodWidthsAndLevels)
+{
     for (int trial = 0; trial < 300; ++trial) {
         const int period = uniform(20, 400);
         const int highLen = uniform(8, period - 8);
@@ -36,10 +37,9 @@ TEST_F(Properties, SquareWavesGiveTheirPeriodWidthsAndLevels) {
                       ? highLen - ((-shift) % period + period) % period
                       : period - ((-shift) % period + period) % period) < 3);
         const int count = std::min(24000, period * periods + uniform(0, period - 1));
-        const Record r = square(count, period, highLen, static_cast<uint8_t>(high),
-                                static_cast<uint8_t>(low), shift);
-        SCOPED_TRACE(::testing::Message() << "period " << period << " high " << highLen
-                                          << " shift " << shift << " count " << count);
+        const Record r = square(count, period, highLen, static_cast<uint8_t>(high), static_cast<uint8_t>(low), shift);
+        SCOPED_TRACE(::testing::Message()
+                     << "period " << period << " high " << highLen << " shift " << shift << " count " << count);
         const int ch = 1 + trial % 4;
         uint16_t p = 0, top = 0, base = 0, pos = 0, neg = 0;
         ASSERT_EQ(measure_get_prid(ch, r.data(), count, &p), 0);
@@ -62,7 +62,8 @@ TEST_F(Properties, SquareWavesGiveTheirPeriodWidthsAndLevels) {
     }
 }
 
-TEST_F(Properties, SineRmsAndLevels) {
+TEST_F(Properties, SineRmsAndLevels)
+{
     for (int trial = 0; trial < 100; ++trial) {
         const double amp = uniform(30, 120);
         const double period = uniform(40, 600);
@@ -80,7 +81,8 @@ TEST_F(Properties, SineRmsAndLevels) {
     }
 }
 
-TEST_F(Properties, StepsGiveOneSampleEdgesAndExactDelays) {
+TEST_F(Properties, StepsGiveOneSampleEdgesAndExactDelays)
+{
     for (int trial = 0; trial < 200; ++trial) {
         const int count = uniform(50, 24000);
         const int at = uniform(2, count - 2);
@@ -102,7 +104,8 @@ TEST_F(Properties, StepsGiveOneSampleEdgesAndExactDelays) {
     }
 }
 
-TEST_F(Properties, PulseTrainsGiveTheirBurstWidth) {
+TEST_F(Properties, PulseTrainsGiveTheirBurstWidth)
+{
     for (int trial = 0; trial < 200; ++trial) {
         const int width = uniform(3, 40);
         const int gap = uniform(6, 60);
@@ -111,7 +114,8 @@ TEST_F(Properties, PulseTrainsGiveTheirBurstWidth) {
         Record r(lead, 30);
         for (int p = 0; p < pulses; ++p) {
             r.insert(r.end(), width, 220);
-            if (p + 1 < pulses) r.insert(r.end(), gap, 30);
+            if (p + 1 < pulses)
+                r.insert(r.end(), gap, 30);
         }
         r.insert(r.end(), tail, 30);
         uint16_t w = 0;
@@ -122,7 +126,8 @@ TEST_F(Properties, PulseTrainsGiveTheirBurstWidth) {
     }
 }
 
-TEST_F(Properties, FlatLinesHaveNoTimes) {
+TEST_F(Properties, FlatLinesHaveNoTimes)
+{
     for (int trial = 0; trial < 50; ++trial) {
         const int count = uniform(1, 24000);
         const Record r = flat(count, static_cast<uint8_t>(uniform(0, 255)));
@@ -141,13 +146,15 @@ TEST_F(Properties, FlatLinesHaveNoTimes) {
 // Every export over noise, short records and odd shapes, each in a buffer of
 // exactly its size (the sanitizer build catches any read past it); results
 // that are indices or counts must lie inside the record.
-TEST_F(Properties, AnyRecordStaysInsideItsBounds) {
+TEST_F(Properties, AnyRecordStaysInsideItsBounds)
+{
     for (int trial = 0; trial < 400; ++trial) {
         const int count = trial < 40 ? trial + 1 : uniform(1, trial % 10 == 0 ? 24000 : 700);
         Record r = noise(count, rng);
         if (trial % 3 == 1) {  // a noisy square: glitches everywhere
             const Record sq = square(count, uniform(4, 80), 2, 200, 40);
-            for (int i = 0; i < count; ++i) r[i] = static_cast<uint8_t>((sq[i] * 3 + r[i]) / 4);
+            for (int i = 0; i < count; ++i)
+                r[i] = static_cast<uint8_t>((sq[i] * 3 + r[i]) / 4);
         }
         const Record other = noise(count, rng);
         const int ch = 1 + trial % 4;
@@ -179,15 +186,14 @@ TEST_F(Properties, AnyRecordStaysInsideItsBounds) {
         measure_get_vrms(ch, r.data(), count, static_cast<uint8_t>(trial), &a);
         EXPECT_LE(a, 255);
         measure_get_c_rms(ch, r.data(), count, 128, &a);
-        for (auto fn : {measure_get_ROVShoot, measure_get_FOVShoot, measure_get_RPREShoot,
-                        measure_get_FPREShoot}) {
+        for (auto fn : {measure_get_ROVShoot, measure_get_FOVShoot, measure_get_RPREShoot, measure_get_FPREShoot}) {
             if (fn(ch, r.data(), count, &a) == 0) {
                 EXPECT_LE(a, 255);
             }
         }
         int v = 0;
-        for (auto fn : {measure_get_frr, measure_get_frf, measure_get_ffr, measure_get_fff,
-                        measure_get_lrr, measure_get_lrf, measure_get_lfr, measure_get_lff}) {
+        for (auto fn : {measure_get_frr, measure_get_frf, measure_get_ffr, measure_get_fff, measure_get_lrr,
+                        measure_get_lrf, measure_get_lfr, measure_get_lff}) {
             if (fn(&v, r.data(), other.data(), count) == 0) {
                 EXPECT_LT(v, count);
             }
@@ -198,7 +204,8 @@ TEST_F(Properties, AnyRecordStaysInsideItsBounds) {
     }
 }
 
-TEST_F(Properties, LadderRoundTrips) {
+TEST_F(Properties, LadderRoundTrips)
+{
     const char *volt[] = {"uV", "mV", "V", "kV"};
     std::uniform_real_distribution<double> mant(-3.0, 3.0);
     std::uniform_int_distribution<int> exp10(-9, 9);
@@ -211,7 +218,8 @@ TEST_F(Properties, LadderRoundTrips) {
         transform_vamp(25, value, volt[in], unit, &out);
         int o = -1;
         for (int k = 0; k < 4; ++k)
-            if (std::strcmp(unit, volt[k]) == 0) o = k;
+            if (std::strcmp(unit, volt[k]) == 0)
+                o = k;
         ASSERT_GE(o, 0) << unit;
         const double back = out * std::pow(1000.0, o - in);
         EXPECT_NEAR(back, value, std::fabs(value) * 1e-9 + 1e-300);
@@ -229,7 +237,8 @@ TEST_F(Properties, LadderRoundTrips) {
     }
 }
 
-TEST_F(Properties, PeriodThroughFrequencyIsTheReciprocal) {
+TEST_F(Properties, PeriodThroughFrequencyIsTheReciprocal)
+{
     for (int trial = 0; trial < 500; ++trial) {
         const int count = uniform(1, 20000);
         const double timeBase = std::pow(10.0, uniform(-9, 1));
@@ -242,8 +251,10 @@ TEST_F(Properties, PeriodThroughFrequencyIsTheReciprocal) {
         const char *sec[] = {"ps", "ns", "us", "ms", "s"};
         double seconds = 0, hertz = 0;
         for (int k = 0; k < 5; ++k) {
-            if (std::strcmp(tUnit, sec[k]) == 0) seconds = t * std::pow(1000.0, k - 4);
-            if (std::strcmp(fUnit, hz[k]) == 0) hertz = f * std::pow(1000.0, k);
+            if (std::strcmp(tUnit, sec[k]) == 0)
+                seconds = t * std::pow(1000.0, k - 4);
+            if (std::strcmp(fUnit, hz[k]) == 0)
+                hertz = f * std::pow(1000.0, k);
         }
         const int screens = std::max(1, length / 300);
         EXPECT_NEAR(seconds, count * timeBase / screens * 0.04, seconds * 1e-9);

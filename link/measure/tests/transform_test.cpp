@@ -14,23 +14,24 @@ struct Scaled {
 
 // One voltage value through transform_vamp, whose code x volts/div x 0.04 is
 // exact for code 25 (one division).
-Scaled volts(double value, const char *unitIn) {
+Scaled volts(double value, const char *unitIn)
+{
     Scaled s;
     transform_vamp(25, value, unitIn, s.unit, &s.value);
     return s;
 }
 
-TEST(Ladders, VoltageSteps) {
+TEST(Ladders, VoltageSteps)
+{
     struct Case {
         double in;
         const char *unitIn;
         double out;
         const char *unitOut;
     } cases[] = {
-        {0.5, "V", 500, "mV"},       {0.0005, "V", 500, "uV"}, {0.0000005, "V", 0.5, "uV"},
-        {1500, "V", 1.5, "kV"},      {2000, "kV", 2000, "kV"}, {-0.5, "V", -500, "mV"},
-        {12.3, "mV", 12.3, "mV"},    {0.0123, "V", 12.3, "mV"}, {1, "V", 1, "V"},
-        {999.5, "V", 999.5, "V"},    {1000, "uV", 1, "mV"},    {1e7, "uV", 10, "V"},
+        {0.5, "V", 500, "mV"},    {0.0005, "V", 500, "uV"}, {0.0000005, "V", 0.5, "uV"}, {1500, "V", 1.5, "kV"},
+        {2000, "kV", 2000, "kV"}, {-0.5, "V", -500, "mV"},  {12.3, "mV", 12.3, "mV"},    {0.0123, "V", 12.3, "mV"},
+        {1, "V", 1, "V"},         {999.5, "V", 999.5, "V"}, {1000, "uV", 1, "mV"},       {1e7, "uV", 10, "V"},
     };
     for (const Case &c : cases) {
         const Scaled s = volts(c.in, c.unitIn);
@@ -39,7 +40,8 @@ TEST(Ladders, VoltageSteps) {
     }
 }
 
-TEST(Ladders, TinyValuesKeepTheirUnit) {
+TEST(Ladders, TinyValuesKeepTheirUnit)
+{
     for (const char *unit : {"V", "mV", "uV", "kV"}) {
         const Scaled s = volts(5e-9, unit);
         EXPECT_NEAR(s.value, 5e-9, 1e-20);
@@ -50,7 +52,8 @@ TEST(Ladders, TinyValuesKeepTheirUnit) {
     EXPECT_EQ(z.u(), "mV");
 }
 
-TEST(Ladders, UnknownUnitLeavesTheValue) {
+TEST(Ladders, UnknownUnitLeavesTheValue)
+{
     const Scaled s = volts(0.001, "Ohm");
     EXPECT_NEAR(s.value, 0.001, 1e-15);
     EXPECT_EQ(s.u(), "Ohm");
@@ -60,7 +63,8 @@ TEST(Ladders, UnknownUnitLeavesTheValue) {
     EXPECT_EQ(t.u(), "ms");
 }
 
-TEST(Ladders, UnitFieldsAreReadNoFurtherThanFiveBytes) {
+TEST(Ladders, UnitFieldsAreReadNoFurtherThanFiveBytes)
+{
     // An unterminated field: five letters, no zero.
     const char raw[5] = {'m', 'V', 'x', 'y', 'z'};
     Scaled s;
@@ -75,7 +79,8 @@ TEST(Ladders, UnitFieldsAreReadNoFurtherThanFiveBytes) {
     EXPECT_STREQ(same, "mV");
 }
 
-TEST(VoltTransforms, CodesAboutTheZeroCode) {
+TEST(VoltTransforms, CodesAboutTheZeroCode)
+{
     Scaled s;
     transform_vtop(1, 200, 128, 1.0, "V", s.unit, &s.value);
     EXPECT_NEAR(s.value, 2.88, 1e-12);
@@ -100,7 +105,8 @@ TEST(VoltTransforms, CodesAboutTheZeroCode) {
     EXPECT_EQ(c.value, s.value);
 }
 
-TEST(VoltTransforms, PeakToPeakFromTheRememberedPair) {
+TEST(VoltTransforms, PeakToPeakFromTheRememberedPair)
+{
     Scaled mx, mn, pp;
     transform_basic(2, 228, 28, 128, 1.0, "V", mx.unit, mn.unit, &mx.value, &mn.value);
     EXPECT_NEAR(mx.value, 4, 1e-12);
@@ -117,7 +123,8 @@ TEST(VoltTransforms, PeakToPeakFromTheRememberedPair) {
     EXPECT_EQ(pp.u(), "mV");
 }
 
-TEST(TimeTransforms, PeriodAndFrequency) {
+TEST(TimeTransforms, PeriodAndFrequency)
+{
     Scaled s;
     EXPECT_TRUE(transform_prid(1, 100, 1e-3, 3000, "s", s.unit, &s.value));
     EXPECT_NEAR(s.value, 400, 1e-9);
@@ -143,7 +150,8 @@ TEST(TimeTransforms, PeriodAndFrequency) {
     EXPECT_EQ(f.value, -12345);
 }
 
-TEST(TimeTransforms, ShortRecordsDoNotDivideByZero) {
+TEST(TimeTransforms, ShortRecordsDoNotDivideByZero)
+{
     // Under 300 samples the record is one screen: 0.04 divisions per sample.
     Scaled s;
     EXPECT_TRUE(transform_prid(1, 10, 1.0, 299, "s", s.unit, &s.value));
@@ -155,7 +163,8 @@ TEST(TimeTransforms, ShortRecordsDoNotDivideByZero) {
     EXPECT_TRUE(std::isfinite(b.value));
 }
 
-TEST(TimeTransforms, RecordLengthIsDividedInWholeScreens) {
+TEST(TimeTransforms, RecordLengthIsDividedInWholeScreens)
+{
     // 599 / 300 = 1 screen, 600 / 300 = 2.
     Scaled a, b;
     transform_frr(50, 1e-3, 599, "s", a.unit, &a.value);
@@ -165,8 +174,7 @@ TEST(TimeTransforms, RecordLengthIsDividedInWholeScreens) {
     EXPECT_NEAR(b.value, 1, 1e-9);
     EXPECT_EQ(b.u(), "ms");
     // Every delay transform is the same conversion.
-    for (auto fn : {transform_frf, transform_ffr, transform_fff, transform_lrr, transform_lrf,
-                    transform_lfr}) {
+    for (auto fn : {transform_frf, transform_ffr, transform_fff, transform_lrr, transform_lrf, transform_lfr}) {
         Scaled c;
         fn(50, 1e-3, 600, "s", c.unit, &c.value);
         EXPECT_EQ(c.value, b.value);
@@ -178,25 +186,18 @@ TEST(TimeTransforms, RecordLengthIsDividedInWholeScreens) {
     EXPECT_EQ(neg.u(), "ms");
 }
 
-TEST(TimeTransforms, PairsReportWhatWasNotFound) {
+TEST(TimeTransforms, PairsReportWhatWasNotFound)
+{
     Scaled f, s;
-    EXPECT_EQ(transform_rise_fall_time(1, 25, 50, "us", f.unit, s.unit, 1.0, &f.value, 300,
-                                       &s.value),
-              0);
+    EXPECT_EQ(transform_rise_fall_time(1, 25, 50, "us", f.unit, s.unit, 1.0, &f.value, 300, &s.value), 0);
     EXPECT_NEAR(f.value, 1, 1e-12);
     EXPECT_EQ(f.u(), "us");
     EXPECT_NEAR(s.value, 2, 1e-12);
     Scaled f2, s2;
-    EXPECT_EQ(transform_rise_fall_time(1, 0xFFFF, 50, "us", f2.unit, s2.unit, 1.0, &f2.value,
-                                       300, &s2.value),
-              1);
+    EXPECT_EQ(transform_rise_fall_time(1, 0xFFFF, 50, "us", f2.unit, s2.unit, 1.0, &f2.value, 300, &s2.value), 1);
     EXPECT_EQ(f2.value, -12345);
-    EXPECT_EQ(transform_rise_fall_time(1, 25, 0xFFFF, "us", f2.unit, s2.unit, 1.0, &f2.value,
-                                       300, &s2.value),
-              2);
-    EXPECT_EQ(transform_rise_fall_time(1, 0xFFFF, 0xFFFF, "us", f2.unit, s2.unit, 1.0,
-                                       &f2.value, 300, &s2.value),
-              3);
+    EXPECT_EQ(transform_rise_fall_time(1, 25, 0xFFFF, "us", f2.unit, s2.unit, 1.0, &f2.value, 300, &s2.value), 2);
+    EXPECT_EQ(transform_rise_fall_time(1, 0xFFFF, 0xFFFF, "us", f2.unit, s2.unit, 1.0, &f2.value, 300, &s2.value), 3);
 
     // Both widths share one unit field: it ends with the negative width's unit.
     double p = 0, n = 0;
@@ -209,7 +210,8 @@ TEST(TimeTransforms, PairsReportWhatWasNotFound) {
     EXPECT_EQ(transform_Pos_Neg_width(25, 0xFFFF, 1.0, 300, "us", unit, &p, &n), 2);
 }
 
-TEST(RatioTransforms, DutyShootAndPhase) {
+TEST(RatioTransforms, DutyShootAndPhase)
+{
     double pd = 0, nd = 0;
     transform_Pos_Neg_Dut(30, 70, 100, &pd, &nd);
     EXPECT_DOUBLE_EQ(pd, 30);
@@ -250,10 +252,12 @@ namespace {
 
 // A channel's page from samples to units: 1000 samples of a 60/40 square at
 // 1 ms time base in a 3000-sample record (4 us per sample), 0.5 V/div, zero 128.
-TEST(PageChain, SquareWaveInPhysicalUnits) {
+TEST(PageChain, SquareWaveInPhysicalUnits)
+{
     TavlinkMeasureReset();
     std::vector<uint8_t> r(1000);
-    for (int i = 0; i < 1000; ++i) r[i] = (i % 100) < 60 ? 203 : 78;
+    for (int i = 0; i < 1000; ++i)
+        r[i] = (i % 100) < 60 ? 203 : 78;
     uint16_t period = 0, pos = 0, neg = 0, top = 0, amp, mid, l90, l10;
     ASSERT_EQ(measure_get_prid(1, r.data(), 1000, &period), 0);
     ASSERT_EQ(measure_get_Pos_and_Neg_width(1, r.data(), 1000, &pos, &neg), 0);

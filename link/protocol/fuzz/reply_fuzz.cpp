@@ -22,17 +22,21 @@ unsigned char InitSocket(void) { return 1; }
 unsigned char DsoConnect(int, const char *, int) { return 1; }
 unsigned char DsoSendData(const unsigned char *, int length, int *sent, int)
 {
-    if (sent) *sent = length;
+    if (sent)
+        *sent = length;
     return 1;
 }
 unsigned char DsoRecvData(unsigned char *buffer, int length, int *received, int wait)
 {
     *received = 0;
-    if (!wait) return 1;  // nothing stale: the whole input is the reply stream
-    if (g_left == 0 || length <= 0) return 0;
+    if (!wait)
+        return 1;  // nothing stale: the whole input is the reply stream
+    if (g_left == 0 || length <= 0)
+        return 0;
     // Hand out odd-sized pieces so the reassembly is exercised too.
     size_t n = std::min<size_t>(size_t(length), g_left);
-    if (n > 1 && (g_data[0] & 1)) n = n / 2 + 1;
+    if (n > 1 && (g_data[0] & 1))
+        n = n / 2 + 1;
     std::memcpy(buffer, g_data, n);
     g_data += n;
     g_left -= n;
@@ -59,7 +63,8 @@ void NoSleep(unsigned) {}
 
 int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    if (size < 2) return 0;
+    if (size < 2)
+        return 0;
     TavlinkSetSleep(NoSleep);
     GetConnectStyle(TAVLINK_STYLE_NET);
     const uint8_t selector = data[0];
@@ -68,8 +73,8 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     g_left = size - 2;
     IsNeedParam(flags & 1, flags & 2, flags & 4, flags & 8);
 
-    static uint8_t samples[TAVLINK_RECORD_BYTES], block[TAVLINK_WAVEPNT_BYTES],
-        settings[TAVLINK_SETTINGS_BYTES], chunk[TAVLINK_CHUNK_BYTES];
+    static uint8_t samples[TAVLINK_RECORD_BYTES], block[TAVLINK_WAVEPNT_BYTES], settings[TAVLINK_SETTINGS_BYTES],
+        chunk[TAVLINK_CHUNK_BYTES];
     int count = 0;
     uint32_t total = 0, length = 0;
     // Several exchanges per input, so one reply's state meets the next parser.
@@ -88,8 +93,10 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         case 10: DeltaposLevelSpin(int(int8_t(flags))); break;
         default: SendParameter_SettingData(settings); break;
         }
-        if (count < 0 || count > TAVLINK_RECORD_BYTES) __builtin_trap();
-        if (length > 24000) __builtin_trap();  // a chunk never holds more
+        if (count < 0 || count > TAVLINK_RECORD_BYTES)
+            __builtin_trap();
+        if (length > 24000)
+            __builtin_trap();  // a chunk never holds more
     }
     double volts, level, timeBase;
     char vu[5], tu[5], text[50];
@@ -97,7 +104,8 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     char trigger;
     Get_Vol_Level_TimeBase(flags, &volts, &level, &timeBase, vu, tu, true);
     Get_CH1_HoriP_VertP_Trig(text, &vertical, &trigger, true);
-    if (vu[4] != 0 || tu[4] != 0 || std::memchr(text, 0, sizeof text) == nullptr) __builtin_trap();
+    if (vu[4] != 0 || tu[4] != 0 || std::memchr(text, 0, sizeof text) == nullptr)
+        __builtin_trap();
     return 0;
 }
 

@@ -26,8 +26,10 @@ protected:
         Bytes buffer(TAVLINK_CHUNK_BYTES, 0xCC);
         uint32_t len = 0xDEADBEEF;
         const int r = Send_Bmp_Trans_Invoke(index, index, buffer.data(), &len);
-        if (out) *out = buffer;
-        if (length) *length = len;
+        if (out)
+            *out = buffer;
+        if (length)
+            *length = len;
         return r;
     }
 };

@@ -21,8 +21,8 @@ void PutFloat(Bytes &b, size_t offset, float value)
 
 uint32_t GetBE32(const Bytes &b, size_t offset)
 {
-    return (uint32_t(b.at(offset)) << 24) | (uint32_t(b.at(offset + 1)) << 16) |
-           (uint32_t(b.at(offset + 2)) << 8) | uint32_t(b.at(offset + 3));
+    return (uint32_t(b.at(offset)) << 24) | (uint32_t(b.at(offset + 1)) << 16) | (uint32_t(b.at(offset + 2)) << 8) |
+           uint32_t(b.at(offset + 3));
 }
 
 Bytes Frame(uint8_t command, const Bytes &payload, uint8_t direction, const std::string &magic)
@@ -36,8 +36,8 @@ Bytes Frame(uint8_t command, const Bytes &payload, uint8_t direction, const std:
     return f;
 }
 
-Bytes BindPayload(int8_t status, uint8_t code, const std::string &name,
-                  const std::string &field2, const std::string &text)
+Bytes BindPayload(int8_t status, uint8_t code, const std::string &name, const std::string &field2,
+                  const std::string &text)
 {
     Bytes p(100, 0);
     p[0] = uint8_t(status);
@@ -76,15 +76,16 @@ Bytes StatusPayload(const StatusFields &s, bool fourChannel)
     return p;
 }
 
-Bytes WavePayload(uint8_t kind, int32_t count, const Bytes &samples, size_t total,
-                  size_t wavepntOffset, const Bytes &wavepnt)
+Bytes WavePayload(uint8_t kind, int32_t count, const Bytes &samples, size_t total, size_t wavepntOffset,
+                  const Bytes &wavepnt)
 {
     Bytes p(std::max(total, 8 + samples.size()), 0);
     p[1] = kind;
     PutBE32(p, 4, uint32_t(count));
     std::copy(samples.begin(), samples.end(), p.begin() + 8);
     if (!wavepnt.empty()) {
-        if (p.size() < wavepntOffset + wavepnt.size()) p.resize(wavepntOffset + wavepnt.size());
+        if (p.size() < wavepntOffset + wavepnt.size())
+            p.resize(wavepntOffset + wavepnt.size());
         std::copy(wavepnt.begin(), wavepnt.end(), p.begin() + long(wavepntOffset));
     }
     return p;
@@ -98,14 +99,14 @@ Bytes SettingsPayload(const Bytes &settings)
     return p;
 }
 
-Bytes ChunkPayload(uint32_t index, const Bytes &data, std::optional<uint32_t> checksum,
-                   uint8_t flag1, uint8_t flag2)
+Bytes ChunkPayload(uint32_t index, const Bytes &data, std::optional<uint32_t> checksum, uint8_t flag1, uint8_t flag2)
 {
     Bytes p(24014, 0);
     PutBE32(p, 0, index);
     PutBE32(p, 4, uint32_t(data.size()));
     uint32_t sum = 0;
-    for (uint8_t b : data) sum += b;
+    for (uint8_t b : data)
+        sum += b;
     PutBE32(p, 8, checksum.value_or(0u - sum));
     std::copy(data.begin(), data.end(), p.begin() + 12);
     p[24012] = flag1;
@@ -125,7 +126,8 @@ Bytes BeginPayload(uint8_t status, uint32_t total, int8_t result)
 Bytes Pattern(size_t n, uint8_t seed)
 {
     Bytes b(n);
-    for (size_t i = 0; i < n; ++i) b[i] = uint8_t(seed + i * 7 + (i >> 8));
+    for (size_t i = 0; i < n; ++i)
+        b[i] = uint8_t(seed + i * 7 + (i >> 8));
     return b;
 }
 

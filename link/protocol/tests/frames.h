@@ -17,11 +17,10 @@ void PutFloat(Bytes &b, size_t offset, float value);
 uint32_t GetBE32(const Bytes &b, size_t offset);
 
 // A whole frame: magic, big-endian N, direction, command, zero, payload.
-Bytes Frame(uint8_t command, const Bytes &payload, uint8_t direction = 1,
-            const std::string &magic = "DSOPPV20");
+Bytes Frame(uint8_t command, const Bytes &payload, uint8_t direction = 1, const std::string &magic = "DSOPPV20");
 
-Bytes BindPayload(int8_t status, uint8_t code, const std::string &name = "",
-                  const std::string &field2 = "", const std::string &text = "");
+Bytes BindPayload(int8_t status, uint8_t code, const std::string &name = "", const std::string &field2 = "",
+                  const std::string &text = "");
 
 struct ChannelFields {
     bool on = false;
@@ -46,14 +45,14 @@ Bytes StatusPayload(const StatusFields &s, bool fourChannel);
 
 // Payload of a wave reply: count L at 4, `samples` from 8, the whole payload
 // `total` bytes long (at least 8 + samples), an optional 512-byte block.
-Bytes WavePayload(uint8_t kind, int32_t count, const Bytes &samples, size_t total,
-                  size_t wavepntOffset = 0, const Bytes &wavepnt = {});
+Bytes WavePayload(uint8_t kind, int32_t count, const Bytes &samples, size_t total, size_t wavepntOffset = 0,
+                  const Bytes &wavepnt = {});
 
 Bytes SettingsPayload(const Bytes &settings);
 
 // Chunk reply; the checksum defaults to the correct one.
-Bytes ChunkPayload(uint32_t index, const Bytes &data, std::optional<uint32_t> checksum = {},
-                   uint8_t flag1 = 0, uint8_t flag2 = 0);
+Bytes ChunkPayload(uint32_t index, const Bytes &data, std::optional<uint32_t> checksum = {}, uint8_t flag1 = 0,
+                   uint8_t flag2 = 0);
 
 Bytes BeginPayload(uint8_t status, uint32_t total, int8_t result);
 

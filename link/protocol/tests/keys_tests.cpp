@@ -8,8 +8,7 @@ namespace {
 class KeyTest : public NetLinkTest {
 protected:
     // Runs one export against an accepting instrument; returns the payload sent.
-    template <typename Fn>
-    Bytes press(Fn fn)
+    template <typename Fn> Bytes press(Fn fn)
     {
         peer().reset();
         ClearWaits();

@@ -55,14 +55,17 @@ Peer &PeerFor(Transport t)
     std::signal(SIGPIPE, SIG_IGN);
     switch (t) {
     case Transport::Serial:
-        if (!g_pty) g_pty = std::make_unique<PtyPeer>();
+        if (!g_pty)
+            g_pty = std::make_unique<PtyPeer>();
         return *g_pty;
     case Transport::Usb:
-        if (!g_usb) g_usb = std::make_unique<UsbPeer>(UsbSocketPath());
+        if (!g_usb)
+            g_usb = std::make_unique<UsbPeer>(UsbSocketPath());
         return *g_usb;
     case Transport::Net:
     default:
-        if (!g_tcp) g_tcp = std::make_unique<TcpPeer>();
+        if (!g_tcp)
+            g_tcp = std::make_unique<TcpPeer>();
         return *g_tcp;
     }
 }
@@ -97,7 +100,8 @@ void LinkTest::open(Transport t)
 void LinkTest::TearDown()
 {
     TavlinkSetSleep(RecordSleep);
-    if (transport_ == Transport::Serial) Dso_CloseUart();
+    if (transport_ == Transport::Serial)
+        Dso_CloseUart();
 }
 
 void LinkTest::bindAs(uint8_t productCode)
@@ -111,7 +115,8 @@ void LinkTest::bindAs(uint8_t productCode)
 Bytes LinkTest::requestPayload(size_t k)
 {
     const auto all = peer().requests();
-    if (k >= all.size()) return {};
+    if (k >= all.size())
+        return {};
     return Bytes(all[k].begin() + 16, all[k].end());
 }
 

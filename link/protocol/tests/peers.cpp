@@ -21,7 +21,8 @@ constexpr int kPollMs = 20;
 
 void Pause(int ms)
 {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 // Reads exactly n bytes from a stream, giving up when stop is raised or the
@@ -32,10 +33,13 @@ bool ReadExact(int fd, uint8_t *dst, size_t n, const std::atomic<bool> &stop)
     while (done < n) {
         pollfd p{fd, POLLIN, 0};
         const int r = poll(&p, 1, kPollMs);
-        if (stop) return false;
-        if (r <= 0) continue;
+        if (stop)
+            return false;
+        if (r <= 0)
+            continue;
         const ssize_t got = read(fd, dst + done, n - done);
-        if (got <= 0) return false;
+        if (got <= 0)
+            return false;
         done += size_t(got);
     }
     return true;
@@ -46,7 +50,8 @@ void WriteAll(int fd, const uint8_t *src, size_t n)
     size_t done = 0;
     while (done < n) {
         const ssize_t put = write(fd, src + done, n - done);
-        if (put <= 0) return;
+        if (put <= 0)
+            return;
         done += size_t(put);
     }
 }
@@ -55,20 +60,22 @@ void WriteReply(int fd, const Bytes &bytes, const Reply &r)
 {
     const size_t piece = r.piece ? r.piece : bytes.size();
     for (size_t at = 0; at < bytes.size(); at += piece) {
-        if (at > 0) Pause(r.pauseMs);
+        if (at > 0)
+            Pause(r.pauseMs);
         WriteAll(fd, bytes.data() + at, std::min(piece, bytes.size() - at));
     }
 }
 
 // Serves one connection after another until stopped.
-template <typename Serve>
-void AcceptLoop(int listenFd, const std::atomic<bool> &stop, Serve serve)
+template <typename Serve> void AcceptLoop(int listenFd, const std::atomic<bool> &stop, Serve serve)
 {
     while (!stop) {
         pollfd p{listenFd, POLLIN, 0};
-        if (poll(&p, 1, kPollMs) <= 0) continue;
+        if (poll(&p, 1, kPollMs) <= 0)
+            continue;
         const int fd = accept(listenFd, nullptr, nullptr);
-        if (fd < 0) continue;
+        if (fd < 0)
+            continue;
         serve(fd);
         close(fd);
     }
@@ -134,8 +141,8 @@ TcpPeer::TcpPeer()
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    if (listen_ < 0 || bind(listen_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
-        listen(listen_, 4) != 0 || getsockname(listen_, reinterpret_cast<sockaddr *>(&a), &len) != 0)
+    if (listen_ < 0 || bind(listen_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || listen(listen_, 4) != 0 ||
+        getsockname(listen_, reinterpret_cast<sockaddr *>(&a), &len) != 0)
         throw std::runtime_error("tcp peer: cannot listen");
     port_ = ntohs(a.sin_port);
     thread_ = std::thread([this] { run(); });
@@ -148,24 +155,31 @@ TcpPeer::~TcpPeer()
     close(listen_);
 }
 
-void TcpPeer::run() { AcceptLoop(listen_, stop_, [this](int fd) { serve(fd); }); }
+void TcpPeer::run()
+{
+    AcceptLoop(listen_, stop_, [this](int fd) { serve(fd); });
+}
 
 void TcpPeer::serve(int fd)
 {
     for (;;) {
         Bytes request(16);
-        if (!ReadExact(fd, request.data(), 16, stop_)) return;
+        if (!ReadExact(fd, request.data(), 16, stop_))
+            return;
         const uint32_t n = GetBE32(request, 8);
-        if (n > (1u << 20)) return;
+        if (n > (1u << 20))
+            return;
         request.resize(16 + n);
-        if (!ReadExact(fd, request.data() + 16, n, stop_)) return;
+        if (!ReadExact(fd, request.data() + 16, n, stop_))
+            return;
         const Reply r = take(request);
         if (!r.silent) {
             WriteReply(fd, r.bytes, r);
             WriteAll(fd, r.trailing.data(), r.trailing.size());
         }
         handled();
-        if (r.hangUp) return;
+        if (r.hangUp)
+            return;
     }
 }
 
@@ -178,8 +192,7 @@ UsbPeer::UsbPeer(std::string path) : path_(std::move(path))
     sockaddr_un a{};
     a.sun_family = AF_UNIX;
     std::strncpy(a.sun_path, path_.c_str(), sizeof a.sun_path - 1);
-    if (listen_ < 0 || bind(listen_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 ||
-        listen(listen_, 2) != 0)
+    if (listen_ < 0 || bind(listen_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || listen(listen_, 2) != 0)
         throw std::runtime_error("usb peer: cannot listen");
     thread_ = std::thread([this] { run(); });
 }
@@ -192,23 +205,28 @@ UsbPeer::~UsbPeer()
     unlink(path_.c_str());
 }
 
-void UsbPeer::run() { AcceptLoop(listen_, stop_, [this](int fd) { serve(fd); }); }
+void UsbPeer::run()
+{
+    AcceptLoop(listen_, stop_, [this](int fd) { serve(fd); });
+}
 
 void UsbPeer::serve(int fd)
 {
     constexpr size_t kPiece = 512;
-    Bytes pending;           // the reply waiting to be read
+    Bytes pending;  // the reply waiting to be read
     bool havePending = false;
-    Bytes written;           // write transfer being reassembled
+    Bytes written;  // write transfer being reassembled
     size_t writeLength = 0, writeCount = 0;
     size_t readCount = 0, readOffset = 0;
     bool reading = false, writing = false;
     uint8_t msg[1 + 600];
     while (!stop_) {
         pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, kPollMs) <= 0) continue;
+        if (poll(&p, 1, kPollMs) <= 0)
+            continue;
         const ssize_t got = recv(fd, msg, sizeof msg, 0);
-        if (got <= 0) return;
+        if (got <= 0)
+            return;
         const uint8_t tag = msg[0];
         if (tag == 0x01 && got >= 17 && std::memcmp(msg + 1, "Comm", 4) == 0) {
             const unsigned pipe = msg[5] | (msg[6] << 8);
@@ -238,13 +256,13 @@ void UsbPeer::serve(int fd)
             // Every read starts again at the beginning of the pending reply.
             uint8_t out[1 + kPiece] = {0x82};
             if (readOffset < pending.size())
-                std::memcpy(out + 1, pending.data() + readOffset,
-                            std::min(kPiece, pending.size() - readOffset));
+                std::memcpy(out + 1, pending.data() + readOffset, std::min(kPiece, pending.size() - readOffset));
             send(fd, out, sizeof out, MSG_NOSIGNAL);
             readOffset += kPiece;
             if (readOffset >= readCount) {
                 reading = false;
-                if (readCount >= pending.size()) havePending = false;
+                if (readCount >= pending.size())
+                    havePending = false;
             }
         }
     }
@@ -257,7 +275,8 @@ uint32_t Crc32(const uint8_t *data, size_t n)
     uint32_t crc = 0xFFFFFFFFu;
     for (size_t i = 0; i < n; ++i) {
         crc ^= data[i];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
     return ~crc;
 }
@@ -305,25 +324,30 @@ void PtyPeer::run()
     uint8_t buf[4096];
     while (!stop_) {
         pollfd p{master_, POLLIN, 0};
-        if (poll(&p, 1, kPollMs) <= 0) continue;
+        if (poll(&p, 1, kPollMs) <= 0)
+            continue;
         const ssize_t got = read(master_, buf, sizeof buf);
-        if (got <= 0) continue;
+        if (got <= 0)
+            continue;
         stream.insert(stream.end(), buf, buf + got);
         for (;;) {
             size_t sync = 0;
             while (sync + 1 < stream.size() && !(stream[sync] == 0xA5 && stream[sync + 1] == 0x5A))
                 ++sync;
             stream.erase(stream.begin(), stream.begin() + long(sync));
-            if (stream.size() < 8) break;
+            if (stream.size() < 8)
+                break;
             const uint32_t total = GetBE32(stream, 4);
             if (total < 12 + 16 || total > 12 + 25600) {
                 stream.erase(stream.begin());
                 continue;
             }
-            if (stream.size() < total) break;
+            if (stream.size() < total)
+                break;
             Bytes line(stream.begin(), stream.begin() + total);
             stream.erase(stream.begin(), stream.begin() + total);
-            if (Crc32(line.data(), total - 4) != GetBE32(line, total - 4)) continue;
+            if (Crc32(line.data(), total - 4) != GetBE32(line, total - 4))
+                continue;
             const Reply r = take(Bytes(line.begin() + 8, line.end() - 4));
             if (!r.silent) {
                 WriteReply(master_, r.raw ? r.bytes : LineForm(r.bytes), r);

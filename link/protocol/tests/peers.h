@@ -15,13 +15,13 @@
 namespace linktest {
 
 struct Reply {
-    Bytes bytes;            // the reply frame (serial: wrapped in the line form)
-    bool silent = false;    // answer nothing
-    bool raw = false;       // serial: send bytes as they are, unwrapped
-    size_t piece = 0;       // stream transports: write in pieces of this size
-    int pauseMs = 0;        // pause between pieces
-    bool hangUp = false;    // close the connection after writing
-    Bytes trailing;         // stale bytes written right behind the reply
+    Bytes bytes;          // the reply frame (serial: wrapped in the line form)
+    bool silent = false;  // answer nothing
+    bool raw = false;     // serial: send bytes as they are, unwrapped
+    size_t piece = 0;     // stream transports: write in pieces of this size
+    int pauseMs = 0;      // pause between pieces
+    bool hangUp = false;  // close the connection after writing
+    Bytes trailing;       // stale bytes written right behind the reply
 };
 
 inline Reply Send(Bytes bytes)

@@ -9,8 +9,7 @@ namespace {
 
 double MillisecondsSince(std::chrono::steady_clock::time_point start)
 {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
 class RealWaitTest : public AnyLinkTest {
@@ -33,8 +32,7 @@ TEST_P(RealWaitTest, BindWaitsBeforeReadingTheReply)
     EXPECT_TRUE(Waits().empty()) << "the recorder is out of the way";
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, RealWaitTest,
-                         ::testing::Values(Transport::Serial, Transport::Usb, Transport::Net),
+INSTANTIATE_TEST_SUITE_P(Transports, RealWaitTest, ::testing::Values(Transport::Serial, Transport::Usb, Transport::Net),
                          TransportName);
 
 TEST_F(NetLinkTest, AutoKeyBlocksForFiveSeconds)

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "link_fixture.h"
 #include "ferrule.h"
+#include "link_fixture.h"
 #include "tavnet.h"
 
 using namespace linktest;
@@ -28,7 +28,8 @@ extern "C" unsigned char DsoRecvData(unsigned char *buffer, int length, int *rec
     using Fn = unsigned char (*)(unsigned char *, int, int *, int);
     static const Fn real = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, "DsoRecvData"));
     const unsigned char ok = real(buffer, length, received, wait);
-    if (wait) g_recvCalls.push_back({length, received ? *received : 0});
+    if (wait)
+        g_recvCalls.push_back({length, received ? *received : 0});
     return ok;
 }
 
@@ -62,8 +63,7 @@ TEST_P(AnyLinkTest, FourBytePayloadRequestIsTwentyBytes)
     ASSERT_TRUE(BindDso());
     const auto requests = peer().requests();
     ASSERT_EQ(requests.size(), 1u);
-    const Bytes expected = {'D', 'S', 'O', 'P', 'P', 'V', '2', '0', 0, 0, 0, 4, 0, 1, 0, 0,
-                            0,   0,   0,   0};
+    const Bytes expected = {'D', 'S', 'O', 'P', 'P', 'V', '2', '0', 0, 0, 0, 4, 0, 1, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(requests[0], expected);
     EXPECT_EQ(Waits(), std::vector<unsigned>{600});
 }
@@ -76,8 +76,7 @@ TEST_P(AnyLinkTest, SettingsWriteCarriesTheWholeBlock)
     const auto requests = peer().requests();
     ASSERT_EQ(requests.size(), 1u);
     ASSERT_EQ(requests[0].size(), 2516u);
-    EXPECT_EQ(Bytes(requests[0].begin() + 8, requests[0].begin() + 16),
-              (Bytes{0x00, 0x00, 0x09, 0xC4, 0, 10, 0, 0}));
+    EXPECT_EQ(Bytes(requests[0].begin() + 8, requests[0].begin() + 16), (Bytes{0x00, 0x00, 0x09, 0xC4, 0, 10, 0, 0}));
     EXPECT_EQ(Bytes(requests[0].begin() + 16, requests[0].end()), settings);
     EXPECT_EQ(Waits(), std::vector<unsigned>{600});
 }
@@ -121,8 +120,7 @@ TEST_P(AnyLinkTest, ReplyToAnotherCommandIsRejected)
     const auto requests = peer().requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[1][13], 2);
-    EXPECT_EQ(Bytes(requests[1].begin() + 8, requests[1].end()),
-              (Bytes{0, 0, 0, 4, 0, 2, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(Bytes(requests[1].begin() + 8, requests[1].end()), (Bytes{0, 0, 0, 4, 0, 2, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_P(AnyLinkTest, StatusByteIsTheResultSignExtended)
@@ -161,8 +159,7 @@ TEST_P(AnyLinkTest, SilentInstrumentFailsAndTheNextExchangeWorks)
     EXPECT_TRUE(UnBindDso());
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, AnyLinkTest,
-                         ::testing::Values(Transport::Serial, Transport::Usb, Transport::Net),
+INSTANTIATE_TEST_SUITE_P(Transports, AnyLinkTest, ::testing::Values(Transport::Serial, Transport::Usb, Transport::Net),
                          TransportName);
 
 // ---- the stream transports ------------------------------------------------------
@@ -195,8 +192,8 @@ TEST_P(StreamLinkTest, FrameShorterThanItsLengthIsRefused)
     EXPECT_EQ(LinkExchange(2, kStatusOk.data(), 4, 600), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, StreamLinkTest,
-                         ::testing::Values(Transport::Serial, Transport::Net), TransportName);
+INSTANTIATE_TEST_SUITE_P(Transports, StreamLinkTest, ::testing::Values(Transport::Serial, Transport::Net),
+                         TransportName);
 
 // ---- the network receive loop -------------------------------------------------
 
@@ -210,7 +207,8 @@ protected:
     std::vector<int> asked() const
     {
         std::vector<int> v;
-        for (const auto &c : g_recvCalls) v.push_back(c.asked);
+        for (const auto &c : g_recvCalls)
+            v.push_back(c.asked);
         return v;
     }
     // The link never asks for more than the rest of the frame.
@@ -380,10 +378,8 @@ TEST_F(NetLinkTest, ProductCodesMapToTheirFamilies)
         uint8_t code;
         int family;  // -1: unchanged
     };
-    const Case cases[] = {{0, 0},  {21, 0}, {22, -1}, {51, -1}, {52, 0},  {57, 0},
-                          {58, 1}, {61, 1}, {62, 0},  {63, 0},  {64, 1},  {67, 1},
-                          {68, 0}, {69, 3}, {76, 3},  {77, 4},  {82, 4},  {83, -1},
-                          {127, -1}};
+    const Case cases[] = {{0, 0},  {21, 0}, {22, -1}, {51, -1}, {52, 0}, {57, 0}, {58, 1}, {61, 1},  {62, 0},  {63, 0},
+                          {64, 1}, {67, 1}, {68, 0},  {69, 3},  {76, 3}, {77, 4}, {82, 4}, {83, -1}, {127, -1}};
     for (const Case &c : cases) {
         bindAs(78);  // a known family that no "unchanged" code produces by accident
         peer().queueFrame(1, BindPayload(0, c.code));

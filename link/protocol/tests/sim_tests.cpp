@@ -67,7 +67,8 @@ protected:
     void TearDown() override
     {
         sim().clearFaults();
-        if (GetParam() == Transport::Serial) Dso_CloseUart();
+        if (GetParam() == Transport::Serial)
+            Dso_CloseUart();
     }
     void connect()
     {
@@ -129,7 +130,8 @@ TEST_P(SimLinkTest, StatusMirrorsTheInstrument)
     unsigned char on[4] = {9, 9, 9, 9};
     ASSERT_TRUE(IsCHOpen(&on[0], &on[1], &on[2], &on[3]));
     const vsim::State s = sim().state();
-    for (int n = 0; n < 4; ++n) EXPECT_EQ(on[n], s.channels[n].on ? 1 : 0) << n;
+    for (int n = 0; n < 4; ++n)
+        EXPECT_EQ(on[n], s.channels[n].on ? 1 : 0) << n;
 
     unsigned char *lamps = nullptr;
     ASSERT_TRUE(GetTheLedStatus(&lamps));
@@ -241,8 +243,7 @@ TEST_P(SimLinkTest, ChunkFaultsFailAndTheRetrySucceeds)
     ASSERT_TRUE(Send_Bmp_Begin_Invoke(&total));
     Bytes buffer(TAVLINK_CHUNK_BYTES);
     uint32_t length = 0;
-    for (auto kind : {vsim::Fault::BadChunkChecksum, vsim::Fault::WrongChunkIndex,
-                      vsim::Fault::ChunkFail}) {
+    for (auto kind : {vsim::Fault::BadChunkChecksum, vsim::Fault::WrongChunkIndex, vsim::Fault::ChunkFail}) {
         sim().inject({kind, 12, 1, 1});
         EXPECT_EQ(Send_Bmp_Trans_Invoke(0, 0, buffer.data(), &length), -1) << kind;
     }
@@ -255,9 +256,9 @@ TEST_P(SimLinkTest, DamagedRepliesFailAndTheNextExchangeWorks)
 {
     using K = vsim::Fault;
     const std::pair<K::Kind, int> faults[] = {
-        {K::Drop, 0},           {K::WrongMagic, 0},       {K::ZeroDirection, 0},
-        {K::WrongCommand, 0},   {K::WrongCommand, 5},     {K::OversizeLength, 30000},
-        {K::OversizeLength, 25585}, {K::Truncate, 10},    {K::Refuse, 3},
+        {K::Drop, 0},         {K::WrongMagic, 0},         {K::ZeroDirection, 0},      {K::WrongCommand, 0},
+        {K::WrongCommand, 5}, {K::OversizeLength, 30000}, {K::OversizeLength, 25585}, {K::Truncate, 10},
+        {K::Refuse, 3},
     };
     for (const auto &[kind, arg] : faults) {
         sim().inject({kind, 1, arg, 1});
@@ -296,7 +297,8 @@ TEST_P(SimLinkTest, DamagedRecordsKeepTheLastGoodOne)
 
 TEST_P(SimLinkTest, HangUpInTheMiddleOfAReply)
 {
-    if (GetParam() == Transport::Serial) GTEST_SKIP() << "a serial line does not hang up";
+    if (GetParam() == Transport::Serial)
+        GTEST_SKIP() << "a serial line does not hang up";
     sim().inject({vsim::Fault::Disconnect, 5, 40, 1});
     Bytes settings(2500, 0x11);
     EXPECT_FALSE(GetParameter_SettingData(settings.data()));
@@ -305,13 +307,13 @@ TEST_P(SimLinkTest, HangUpInTheMiddleOfAReply)
         // The device vanished; it comes back and is opened again.
         TheBench().server.replugUsb();
         UnloadUSBDevice();
-        for (int i = 0; i < 100 && !IsHasConnect(&g_notify); ++i) usleep(20000);
+        for (int i = 0; i < 100 && !IsHasConnect(&g_notify); ++i)
+            usleep(20000);
     }
     connect();
     EXPECT_TRUE(GetParameter_SettingData(settings.data()));
     EXPECT_EQ(settings, sim().encodeSettings());
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, SimLinkTest,
-                         ::testing::Values(Transport::Serial, Transport::Usb, Transport::Net),
+INSTANTIATE_TEST_SUITE_P(Transports, SimLinkTest, ::testing::Values(Transport::Serial, Transport::Usb, Transport::Net),
                          Name);

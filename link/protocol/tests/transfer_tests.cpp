@@ -32,7 +32,8 @@ VolLevel ReadVolLevel(int channel, bool cached = true)
 StatusFields FourChannelStatus()
 {
     StatusFields s;
-    for (int i = 0; i < 10; ++i) s.lamps[i] = uint8_t(i + 1);
+    for (int i = 0; i < 10; ++i)
+        s.lamps[i] = uint8_t(i + 1);
     s.channel[0] = {true, 2.0f, 7, 10, 111};
     s.channel[1] = {true, 500.0f, 6, -20, 222};
     s.channel[2] = {true, 0.1f, 7, 30, 333};
@@ -55,11 +56,13 @@ protected:
         char t = 0;
         std::memset(text, 'x', sizeof text);
         using Fn = bool (*)(char *, int *, char *, bool);
-        const Fn fns[4] = {Get_CH1_HoriP_VertP_Trig, Get_CH2_HoriP_VertP_Trig,
-                           Get_CH3_HoriP_VertP_Trig, Get_CH4_HoriP_VertP_Trig};
+        const Fn fns[4] = {Get_CH1_HoriP_VertP_Trig, Get_CH2_HoriP_VertP_Trig, Get_CH3_HoriP_VertP_Trig,
+                           Get_CH4_HoriP_VertP_Trig};
         EXPECT_TRUE(fns[channel - 1](text, &v, &t, true));
-        if (vertical) *vertical = v;
-        if (trigger) *trigger = t;
+        if (vertical)
+            *vertical = v;
+        if (trigger)
+            *trigger = t;
         return std::string(text, strnlen(text, 50));
     }
 };
@@ -114,7 +117,8 @@ TEST_F(StatusTest, TwoChannelLayoutLeavesLamps5And6AndChannels3And4)
 
     bindAs(kFamily1);
     StatusFields two;
-    for (int i = 0; i < 10; ++i) two.lamps[i] = uint8_t(0xA0 + i);
+    for (int i = 0; i < 10; ++i)
+        two.lamps[i] = uint8_t(0xA0 + i);
     two.channel[0] = {true, 1.0f, 7, 60, 0};
     two.channel[1] = {false, 9.0f, 7, 70, 0};
     two.timeBase = 2.0f;
@@ -324,8 +328,8 @@ protected:
         peer().queueFrame(5, StatusPayload(s, four));
         ASSERT_TRUE(IsGetDataFromInStruct(0));
     }
-    void queueWave(uint8_t kind, int32_t count, const Bytes &samples, size_t total = 0,
-                   size_t offset = 0, const Bytes &wavepnt = {})
+    void queueWave(uint8_t kind, int32_t count, const Bytes &samples, size_t total = 0, size_t offset = 0,
+                   const Bytes &wavepnt = {})
     {
         peer().queueFrame(5, WavePayload(kind, count, samples, total, offset, wavepnt));
     }
@@ -339,12 +343,10 @@ struct Record {
 };
 
 using RecordFn = bool (*)(unsigned char *, int *, unsigned char *);
-const RecordFn kScreen[4] = {GetParameter_CH1_WaveData_And_wavepnt,
-                             GetParameter_CH2_WaveData_And_wavepnt,
-                             GetParameter_CH3_WaveData_And_wavepnt,
-                             GetParameter_CH4_WaveData_And_wavepnt};
-const RecordFn kMemory[4] = {GetParameter_CH1_AllWaveData, GetParameter_CH2_AllWaveData,
-                             GetParameter_CH3_AllWaveData, GetParameter_CH4_AllWaveData};
+const RecordFn kScreen[4] = {GetParameter_CH1_WaveData_And_wavepnt, GetParameter_CH2_WaveData_And_wavepnt,
+                             GetParameter_CH3_WaveData_And_wavepnt, GetParameter_CH4_WaveData_And_wavepnt};
+const RecordFn kMemory[4] = {GetParameter_CH1_AllWaveData, GetParameter_CH2_AllWaveData, GetParameter_CH3_AllWaveData,
+                             GetParameter_CH4_AllWaveData};
 
 bool Fetch(RecordFn fn, Record &r) { return fn(r.samples.data(), &r.count, r.wavepnt.data()); }
 
@@ -368,8 +370,8 @@ TEST_F(RecordTest, EachFamilyHasItsRecordLengthAndBlockOffset)
         int length;
         size_t blockOffset;
     };
-    for (const Case &c : {Case{kFamily0, 4000, 4008}, Case{kFamily1, 18000, 18008},
-                          Case{kFamily4, 20480, 18008}, Case{kFamily3, 24000, 24008}}) {
+    for (const Case &c : {Case{kFamily0, 4000, 4008}, Case{kFamily1, 18000, 18008}, Case{kFamily4, 20480, 18008},
+                          Case{kFamily3, 24000, 24008}}) {
         bindAs(c.code);
         IsNeedParam(1, 0, 0, 0);
         const Bytes samples = Pattern(size_t(c.length), c.code);
@@ -380,8 +382,7 @@ TEST_F(RecordTest, EachFamilyHasItsRecordLengthAndBlockOffset)
         ASSERT_TRUE(Fetch(kMemory[0], r)) << int(c.code);
         EXPECT_EQ(r.count, c.length);
         // In family 4 the block lies inside the record and is part of it.
-        EXPECT_EQ(Head(r.samples, size_t(c.length)),
-                  Bytes(payload.begin() + 8, payload.begin() + 8 + c.length))
+        EXPECT_EQ(Head(r.samples, size_t(c.length)), Bytes(payload.begin() + 8, payload.begin() + 8 + c.length))
             << int(c.code);
         EXPECT_EQ(r.wavepnt, block) << int(c.code);
         EXPECT_EQ(requestPayload(0), (Bytes{5, 1, 0, 0}));
@@ -555,9 +556,8 @@ TEST_F(RecordTest, RequestTypesSendTheirReadKindFlagAndWait)
         uint8_t flag;
         unsigned wait;
     };
-    const Case cases[] = {{0, 0, 0, 50},   {1, 1, 1, 200},   {2, 2, 0, 100}, {3, 4, 0, 160},
-                          {5, 5, 1, 200},  {6, 6, 0, 100},   {7, 7, 1, 200}, {8, 8, 0, 100},
-                          {9, 9, 1, 200},  {10, 10, 0, 100}};
+    const Case cases[] = {{0, 0, 0, 50},  {1, 1, 1, 200}, {2, 2, 0, 100}, {3, 4, 0, 160}, {5, 5, 1, 200},
+                          {6, 6, 0, 100}, {7, 7, 1, 200}, {8, 8, 0, 100}, {9, 9, 1, 200}, {10, 10, 0, 100}};
     for (const Case &c : cases) {
         peer().reset();
         ClearWaits();
@@ -568,7 +568,8 @@ TEST_F(RecordTest, RequestTypesSendTheirReadKindFlagAndWait)
     }
     peer().reset();
     ClearWaits();
-    for (int type : {4, -1, 11, 1000}) EXPECT_TRUE(IsGetDataFromInStruct(type)) << type;
+    for (int type : {4, -1, 11, 1000})
+        EXPECT_TRUE(IsGetDataFromInStruct(type)) << type;
     EXPECT_TRUE(peer().requests().empty());
     EXPECT_TRUE(Waits().empty());
 }
@@ -577,8 +578,8 @@ TEST_F(RecordTest, ScreenExportsWithoutCountCopyTheRecord)
 {
     bindAs(kFamily3);
     using Fn = bool (*)(unsigned char *);
-    const Fn fns[4] = {GetParameter_CH1_WaveData, GetParameter_CH2_WaveData,
-                       GetParameter_CH3_WaveData, GetParameter_CH4_WaveData};
+    const Fn fns[4] = {GetParameter_CH1_WaveData, GetParameter_CH2_WaveData, GetParameter_CH3_WaveData,
+                       GetParameter_CH4_WaveData};
     const uint8_t kinds[4] = {1, 2, 7, 8};
     for (int n = 0; n < 4; ++n) {
         queueWave(kinds[n], 500, Pattern(500, uint8_t(n)));
