@@ -9,8 +9,9 @@ struct UsbEndpoint {};
 
 bool usbSupported() { return false; }
 
-UsbHandle startUsbEndpoint(const Link &, Instrument &, const std::string &) {
-  throw std::runtime_error("built without the virtual-USB device");
+UsbHandle startUsbEndpoint(const Link &, Instrument &, const std::string &)
+{
+    throw std::runtime_error("built without the virtual-USB device");
 }
 
 void setUsbPlugged(UsbEndpoint &, bool) {}

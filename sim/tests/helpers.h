@@ -16,9 +16,9 @@ std::vector<uint8_t> keyRequest(uint8_t code, uint8_t count = 1);
 std::vector<uint8_t> chunkRequest(uint32_t index);
 
 struct Parsed {
-  bool ok = false;           // magic, direction and length agree
-  uint8_t command = 0;
-  std::vector<uint8_t> payload;
+    bool ok = false;  // magic, direction and length agree
+    uint8_t command = 0;
+    std::vector<uint8_t> payload;
 };
 Parsed parse(const std::vector<uint8_t> &frame);
 

@@ -11,25 +11,26 @@
 
 namespace vsim {
 
-class Server {       // runs the transports on their own threads
- public:
-  explicit Server(Instrument &instrument);
-  ~Server();                                   // stop()
-  Server(const Server &) = delete;
-  Server &operator=(const Server &) = delete;
-  uint16_t startTcp(const std::string &host = "127.0.0.1", uint16_t port = 0); // 0 = ephemeral
-  std::string startPty();                      // returns the slave device path (Tavserial line form)
-  void startUsb(const std::string &socketPath);// virtual-USB socket (FERRULE_SIM_SOCKET)
-  void unplugUsb();                            // remove the socket: a USB removal
-  void replugUsb();
-  void stop();
-  // Pause between the pieces of a PartialWrites reply (default 5 ms).
-  void setPieceDelay(int milliseconds);
-  bool usbAvailable() const;                   // built with the virtual-USB device
+class Server {  // runs the transports on their own threads
+public:
+    explicit Server(Instrument &instrument);
+    ~Server();  // stop()
+    Server(const Server &) = delete;
+    Server &operator=(const Server &) = delete;
+    uint16_t startTcp(const std::string &host = "127.0.0.1", uint16_t port = 0);  // 0 = ephemeral
+    std::string startPty();                        // returns the slave device path (Tavserial line form)
+    void startUsb(const std::string &socketPath);  // virtual-USB socket (FERRULE_SIM_SOCKET)
+    void unplugUsb();                              // remove the socket: a USB removal
+    void replugUsb();
+    void stop();
+    // Pause between the pieces of a PartialWrites reply (default 5 ms).
+    void setPieceDelay(int milliseconds);
+    bool usbAvailable() const;  // built with the virtual-USB device
 
-  struct Impl;
- private:
-  std::unique_ptr<Impl> impl_;
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace vsim
