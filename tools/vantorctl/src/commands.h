@@ -9,11 +9,11 @@
 namespace vantorctl {
 
 struct Context {
-  std::ostream &out;
-  std::ostream &err;
-  // The program's own pauses (between bitmap chunks); the protocol waits are Tavlink's.
-  std::function<void(unsigned ms)> sleep;
-  bool progressIsTerminal = false;  // progress may redraw one line
+    std::ostream &out;
+    std::ostream &err;
+    // The program's own pauses (between bitmap chunks); the protocol waits are Tavlink's.
+    std::function<void(unsigned ms)> sleep;
+    bool progressIsTerminal = false;  // progress may redraw one line
 };
 
 // Binds, runs, unbinds; returns the exit code.

@@ -55,11 +55,12 @@ constexpr KnobControl kKnobs[] = {
     {"level", "trigger level knob", DeltaposLevelSpin},
 };
 
-template <typename T, size_t N>
-const T *findByName(const T (&table)[N], std::string_view name) {
-  for (const T &entry : table)
-    if (name == entry.name) return &entry;
-  return nullptr;
+template <typename T, size_t N> const T *findByName(const T (&table)[N], std::string_view name)
+{
+    for (const T &entry : table)
+        if (name == entry.name)
+            return &entry;
+    return nullptr;
 }
 
 }  // namespace

@@ -7,15 +7,15 @@
 namespace vantorctl {
 
 struct KeyControl {
-  const char *name;
-  const char *label;  // as printed on the instrument
-  bool (*press)();
+    const char *name;
+    const char *label;  // as printed on the instrument
+    bool (*press)();
 };
 
 struct KnobControl {
-  const char *name;
-  const char *label;
-  bool (*turn)(int detents);
+    const char *name;
+    const char *label;
+    bool (*turn)(int detents);
 };
 
 std::span<const KeyControl> keyControls();

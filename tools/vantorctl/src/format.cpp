@@ -6,128 +6,167 @@
 
 namespace vantorctl {
 
-const char *const kUnitTable[kUnitCount] = {"ps", "ns", "us", "ms", "s",   "uV",  "mV",  "V",
+const char *const kUnitTable[kUnitCount] = {"ps", "ns", "us", "ms",  "s",   "uV",  "mV",  "V",
                                             "kV", "?",  "Hz", "KHz", "MHz", "GHz", "THz", "div"};
 
-const char *const kMeasureItems[kMeasureCount] = {
-    "Vpp",           "Vmax",           "Vmin",      "Vamp",      "Vtop",  "Vbase", "Vmean",
-    "Mean",          "Vrms",           "Crms",      "FOV",       "FPRE",  "ROV",   "RPRE",
-    "Period",        "Frequent",       "Positive Width", "Negative Width", "Rise Time",
-    "Fall Time",     "Width",          "PDut",      "NDut",      "Phase", "FRR",   "FRF",
-    "FFR",           "FFF",            "LRR",       "LRF",       "LFR",   "LFF"};
+const char *const kMeasureItems[kMeasureCount] = {"Vpp",
+                                                  "Vmax",
+                                                  "Vmin",
+                                                  "Vamp",
+                                                  "Vtop",
+                                                  "Vbase",
+                                                  "Vmean",
+                                                  "Mean",
+                                                  "Vrms",
+                                                  "Crms",
+                                                  "FOV",
+                                                  "FPRE",
+                                                  "ROV",
+                                                  "RPRE",
+                                                  "Period",
+                                                  "Frequent",
+                                                  "Positive Width",
+                                                  "Negative Width",
+                                                  "Rise Time",
+                                                  "Fall Time",
+                                                  "Width",
+                                                  "PDut",
+                                                  "NDut",
+                                                  "Phase",
+                                                  "FRR",
+                                                  "FRF",
+                                                  "FFR",
+                                                  "FFF",
+                                                  "LRR",
+                                                  "LRF",
+                                                  "LFR",
+                                                  "LFF"};
 
-const char *unitText(int index) {
-  return index >= 0 && index < kUnitCount ? kUnitTable[index] : "";
+const char *unitText(int index) { return index >= 0 && index < kUnitCount ? kUnitTable[index] : ""; }
+
+MeasureEntry decodeMeasureEntry(const uint8_t *entry)
+{
+    MeasureEntry decoded;
+    decoded.present = entry[0] != 0;
+    uint32_t bits =
+        (uint32_t(entry[4]) << 24) | (uint32_t(entry[5]) << 16) | (uint32_t(entry[6]) << 8) | uint32_t(entry[7]);
+    std::memcpy(&decoded.value, &bits, sizeof bits);
+    decoded.unit = entry[8];
+    decoded.digits = entry[12];
+    return decoded;
 }
 
-MeasureEntry decodeMeasureEntry(const uint8_t *entry) {
-  MeasureEntry decoded;
-  decoded.present = entry[0] != 0;
-  uint32_t bits = (uint32_t(entry[4]) << 24) | (uint32_t(entry[5]) << 16) |
-                  (uint32_t(entry[6]) << 8) | uint32_t(entry[7]);
-  std::memcpy(&decoded.value, &bits, sizeof bits);
-  decoded.unit = entry[8];
-  decoded.digits = entry[12];
-  return decoded;
+MeasureBlock decodeMeasureBlock(const uint8_t *block)
+{
+    MeasureBlock measures;
+    for (int k = 0; k < kMeasureCount; ++k)
+        measures[k] = decodeMeasureEntry(block + k * kMeasureEntryBytes);
+    return measures;
 }
 
-MeasureBlock decodeMeasureBlock(const uint8_t *block) {
-  MeasureBlock measures;
-  for (int k = 0; k < kMeasureCount; ++k)
-    measures[k] = decodeMeasureEntry(block + k * kMeasureEntryBytes);
-  return measures;
+std::string measureText(const MeasureEntry &entry)
+{
+    if (!entry.present)
+        return "****";
+    char buffer[400];  // "%f" of the largest float takes 47 characters
+    std::snprintf(buffer, sizeof buffer, "%f", double(entry.value));
+    std::string text = buffer;
+    auto point = text.find('.');
+    if (point != std::string::npos && entry.digits < 6)
+        text.resize(point + 1 + entry.digits);
+    return text + unitText(entry.unit);
 }
 
-std::string measureText(const MeasureEntry &entry) {
-  if (!entry.present) return "****";
-  char buffer[400];  // "%f" of the largest float takes 47 characters
-  std::snprintf(buffer, sizeof buffer, "%f", double(entry.value));
-  std::string text = buffer;
-  auto point = text.find('.');
-  if (point != std::string::npos && entry.digits < 6) text.resize(point + 1 + entry.digits);
-  return text + unitText(entry.unit);
+void writeCsv(std::ostream &out, const uint8_t *samples, int count)
+{
+    out << "index,sample\n";
+    for (int i = 0; i < count; ++i)
+        out << i << ',' << int(samples[i]) << '\n';
 }
 
-void writeCsv(std::ostream &out, const uint8_t *samples, int count) {
-  out << "index,sample\n";
-  for (int i = 0; i < count; ++i) out << i << ',' << int(samples[i]) << '\n';
-}
-
-std::string jsonString(const std::string &text) {
-  std::string quoted = "\"";
-  for (unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += char(c);
-    } else if (c < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", c);
-      quoted += escape;
-    } else {
-      quoted += char(c);
+std::string jsonString(const std::string &text)
+{
+    std::string quoted = "\"";
+    for (unsigned char c : text) {
+        if (c == '"' || c == '\\') {
+            quoted += '\\';
+            quoted += char(c);
+        } else if (c < 0x20) {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04x", c);
+            quoted += escape;
+        } else {
+            quoted += char(c);
+        }
     }
-  }
-  return quoted + "\"";
+    return quoted + "\"";
 }
 
 namespace {
 
-std::string jsonNumber(float value) {
-  if (!std::isfinite(value)) return "null";
-  char text[64];
-  std::snprintf(text, sizeof text, "%.9g", double(value));
-  return text;
+std::string jsonNumber(float value)
+{
+    if (!std::isfinite(value))
+        return "null";
+    char text[64];
+    std::snprintf(text, sizeof text, "%.9g", double(value));
+    return text;
 }
 
 }  // namespace
 
 void writeJson(std::ostream &out, int channel, bool memory, const uint8_t *samples, int count,
-               const MeasureBlock *measures) {
-  out << "{\"channel\":" << channel << ",\"record\":\"" << (memory ? "memory" : "screen")
-      << "\",\"count\":" << count << ",\"samples\":[";
-  for (int i = 0; i < count; ++i) out << (i ? "," : "") << int(samples[i]);
-  out << "]";
-  if (measures) {
-    out << ",\"measurements\":[";
-    for (int k = 0; k < kMeasureCount; ++k) {
-      const MeasureEntry &m = (*measures)[k];
-      out << (k ? "," : "") << "{\"item\":" << jsonString(kMeasureItems[k])
-          << ",\"present\":" << (m.present ? "true" : "false")
-          << ",\"value\":" << jsonNumber(m.value) << ",\"unit\":" << jsonString(unitText(m.unit))
-          << ",\"digits\":" << m.digits << ",\"text\":" << jsonString(measureText(m)) << "}";
-    }
+               const MeasureBlock *measures)
+{
+    out << "{\"channel\":" << channel << ",\"record\":\"" << (memory ? "memory" : "screen") << "\",\"count\":" << count
+        << ",\"samples\":[";
+    for (int i = 0; i < count; ++i)
+        out << (i ? "," : "") << int(samples[i]);
     out << "]";
-  }
-  out << "}\n";
-}
-
-void writeMeasureTable(std::ostream &out, const MeasureBlock &measures) {
-  for (int k = 0; k < kMeasureCount; ++k) {
-    const MeasureEntry &m = measures[k];
-    char line[512];
-    std::snprintf(line, sizeof line, "%-15s %-13s present=%d value=%.9g unit=%s digits=%d\n",
-                  kMeasureItems[k], measureText(m).c_str(), m.present ? 1 : 0, double(m.value),
-                  unitText(m.unit), m.digits);
-    out << line;
-  }
-}
-
-std::string fieldText(const char *bytes, size_t size) {
-  size_t length = 0;
-  while (length < size && bytes[length] != '\0') ++length;
-  while (length > 0 && bytes[length - 1] == ' ') --length;
-  std::string text;
-  for (size_t i = 0; i < length; ++i) {
-    unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if (c >= 0x20 && c < 0x7f) {
-      text += char(c);
-    } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02X", c);
-      text += escape;
+    if (measures) {
+        out << ",\"measurements\":[";
+        for (int k = 0; k < kMeasureCount; ++k) {
+            const MeasureEntry &m = (*measures)[k];
+            out << (k ? "," : "") << "{\"item\":" << jsonString(kMeasureItems[k])
+                << ",\"present\":" << (m.present ? "true" : "false") << ",\"value\":" << jsonNumber(m.value)
+                << ",\"unit\":" << jsonString(unitText(m.unit)) << ",\"digits\":" << m.digits
+                << ",\"text\":" << jsonString(measureText(m)) << "}";
+        }
+        out << "]";
     }
-  }
-  return text;
+    out << "}\n";
+}
+
+void writeMeasureTable(std::ostream &out, const MeasureBlock &measures)
+{
+    for (int k = 0; k < kMeasureCount; ++k) {
+        const MeasureEntry &m = measures[k];
+        char line[512];
+        std::snprintf(line, sizeof line, "%-15s %-13s present=%d value=%.9g unit=%s digits=%d\n", kMeasureItems[k],
+                      measureText(m).c_str(), m.present ? 1 : 0, double(m.value), unitText(m.unit), m.digits);
+        out << line;
+    }
+}
+
+std::string fieldText(const char *bytes, size_t size)
+{
+    size_t length = 0;
+    while (length < size && bytes[length] != '\0')
+        ++length;
+    while (length > 0 && bytes[length - 1] == ' ')
+        --length;
+    std::string text;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c >= 0x20 && c < 0x7f) {
+            text += char(c);
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", c);
+            text += escape;
+        }
+    }
+    return text;
 }
 
 }  // namespace vantorctl

@@ -18,10 +18,10 @@ extern const char *const kMeasureItems[kMeasureCount];
 
 // One 16-byte entry of the instrument's measurement block.
 struct MeasureEntry {
-  bool present = false;
-  float value = 0.0f;
-  int unit = 0;
-  int digits = 0;
+    bool present = false;
+    float value = 0.0f;
+    int unit = 0;
+    int digits = 0;
 };
 using MeasureBlock = std::array<MeasureEntry, kMeasureCount>;
 

@@ -22,33 +22,35 @@ void realSleep(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseco
 
 // Tests run against the virtual instrument, which answers at once; the protocol waits would
 // only cost time there.
-bool fastForTests() {
-  const char *fast = std::getenv("VANTORCTL_FAST");
-  return fast && std::strcmp(fast, "1") == 0;
+bool fastForTests()
+{
+    const char *fast = std::getenv("VANTORCTL_FAST");
+    return fast && std::strcmp(fast, "1") == 0;
 }
 
 }  // namespace
 
-int main(int argc, char **argv) {
-  using namespace vantorctl;
-  std::vector<std::string> args(argv + 1, argv + argc);
-  ParseResult parsed = parseArguments(args);
-  if (!parsed.options) {
-    std::cerr << "vantorctl: " << parsed.error << "\nTry 'vantorctl --help'.\n";
-    return kExitUsage;
-  }
-  // A peer or a reader of our output that hangs up must not end the run before the unbind.
-  ::signal(SIGPIPE, SIG_IGN);
-  bool fast = fastForTests();
-  if (fast) TavlinkSetSleep(noSleep);
-  Context context{std::cout, std::cerr, fast ? noSleep : realSleep,
-                  ::isatty(STDERR_FILENO) == 1};
-  try {
-    int code = runCommand(*parsed.options, context);
-    std::cout.flush();
-    return code;
-  } catch (const std::exception &e) {
-    std::cerr << "vantorctl: internal error: " << e.what() << "\n";
-    return kExitInternal;
-  }
+int main(int argc, char **argv)
+{
+    using namespace vantorctl;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    ParseResult parsed = parseArguments(args);
+    if (!parsed.options) {
+        std::cerr << "vantorctl: " << parsed.error << "\nTry 'vantorctl --help'.\n";
+        return kExitUsage;
+    }
+    // A peer or a reader of our output that hangs up must not end the run before the unbind.
+    ::signal(SIGPIPE, SIG_IGN);
+    bool fast = fastForTests();
+    if (fast)
+        TavlinkSetSleep(noSleep);
+    Context context{std::cout, std::cerr, fast ? noSleep : realSleep, ::isatty(STDERR_FILENO) == 1};
+    try {
+        int code = runCommand(*parsed.options, context);
+        std::cout.flush();
+        return code;
+    } catch (const std::exception &e) {
+        std::cerr << "vantorctl: internal error: " << e.what() << "\n";
+        return kExitInternal;
+    }
 }
