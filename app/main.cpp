@@ -10,12 +10,9 @@ int main(int argc, char *argv[])
 
     CVantorApp app(CVantorApp::Options{});
     switch (app.InitInstance()) {
-    case CVantorApp::Start::SecondInstance:
-        return 0;
-    case CVantorApp::Start::Failed:
-        return 1;
-    case CVantorApp::Start::Ok:
-        break;
+    case CVantorApp::Start::SecondInstance: return 0;
+    case CVantorApp::Start::Failed: return 1;
+    case CVantorApp::Start::Ok: break;
     }
     return QApplication::exec();
 }

@@ -51,22 +51,19 @@ void IniFile::parse(const QByteArray &contents)
             continue;
         QString value = trimmed.mid(eq + 1).trimmed();
         // One pair of enclosing quotes is removed.
-        if (value.size() >= 2 &&
-            ((value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) ||
-             (value.startsWith(QLatin1Char('\'')) && value.endsWith(QLatin1Char('\''))))) {
+        if (value.size() >= 2 && ((value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"'))) ||
+                                  (value.startsWith(QLatin1Char('\'')) && value.endsWith(QLatin1Char('\''))))) {
             value = value.mid(1, value.size() - 2);
         }
         m_entries.push_back({section, trimmed.left(eq).trimmed(), value});
     }
 }
 
-QString IniFile::value(const QString &section, const QString &key, const QString &defaultValue,
-                       int bufferSize) const
+QString IniFile::value(const QString &section, const QString &key, const QString &defaultValue, int bufferSize) const
 {
     QString result = defaultValue;
     for (const Entry &e : m_entries) {
-        if (e.section.compare(section, Qt::CaseInsensitive) == 0 &&
-            e.key.compare(key, Qt::CaseInsensitive) == 0) {
+        if (e.section.compare(section, Qt::CaseInsensitive) == 0 && e.key.compare(key, Qt::CaseInsensitive) == 0) {
             result = e.value;
             break;
         }
@@ -76,8 +73,8 @@ QString IniFile::value(const QString &section, const QString &key, const QString
     return result;
 }
 
-QString GetPrivateProfileText(const QString &section, const QString &key,
-                              const QString &defaultValue, int bufferSize, const QString &path)
+QString GetPrivateProfileText(const QString &section, const QString &key, const QString &defaultValue, int bufferSize,
+                              const QString &path)
 {
     return IniFile(path).value(section, key, defaultValue, bufferSize);
 }

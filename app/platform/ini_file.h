@@ -13,8 +13,8 @@ QString DecodeTextFile(const QByteArray &bytes);
 
 // Returns the value or the default, cut to bufferSize - 1 characters as a
 // fixed buffer of bufferSize would.
-QString GetPrivateProfileText(const QString &section, const QString &key,
-                              const QString &defaultValue, int bufferSize, const QString &path);
+QString GetPrivateProfileText(const QString &section, const QString &key, const QString &defaultValue, int bufferSize,
+                              const QString &path);
 
 // Parsed once, for many look-ups in the same file.
 class IniFile {
@@ -22,8 +22,7 @@ public:
     explicit IniFile(const QString &path);
     explicit IniFile(const QByteArray &contents, bool) { parse(contents); }
     bool exists() const { return m_exists; }
-    QString value(const QString &section, const QString &key, const QString &defaultValue,
-                  int bufferSize) const;
+    QString value(const QString &section, const QString &key, const QString &defaultValue, int bufferSize) const;
 
 private:
     void parse(const QByteArray &contents);

@@ -24,8 +24,7 @@ public:
     LinkGate(UiServices &ui, Mode mode);
     ~LinkGate() override;
 
-    template <class F>
-    auto run(F &&f) -> std::invoke_result_t<F &>
+    template <class F> auto run(F &&f) -> std::invoke_result_t<F &>
     {
         using R = std::invoke_result_t<F &>;
         if constexpr (std::is_void_v<R>) {

@@ -27,7 +27,7 @@ QString ConvertDesignFilter(const QString &filter)
             entry += QStringLiteral(" (%1)").arg(pattern);
         else
             entry = QStringLiteral("%1 (%2)").arg(text.left(text.indexOf(QLatin1Char('('))).trimmed(),
-                                                 QString(pattern).replace(QLatin1Char(';'), QLatin1Char(' ')));
+                                                  QString(pattern).replace(QLatin1Char(';'), QLatin1Char(' ')));
         out << entry;
     }
     return out.join(QStringLiteral(";;"));
@@ -35,8 +35,8 @@ QString ConvertDesignFilter(const QString &filter)
 
 // ---- Qt ---------------------------------------------------------------------
 
-MsgResult QtUiServices::messageBox(QWidget *parent, const QString &title, const QString &text,
-                                   MsgIcon icon, MsgButtons buttons)
+MsgResult QtUiServices::messageBox(QWidget *parent, const QString &title, const QString &text, MsgIcon icon,
+                                   MsgButtons buttons)
 {
     QMessageBox box(parent);
     box.setWindowTitle(title);
@@ -100,8 +100,8 @@ QDateTime QtUiServices::now() { return QDateTime::currentDateTime(); }
 
 // ---- recording ----------------------------------------------------------------
 
-MsgResult RecordingUiServices::messageBox(QWidget *, const QString &title, const QString &text,
-                                          MsgIcon icon, MsgButtons buttons)
+MsgResult RecordingUiServices::messageBox(QWidget *, const QString &title, const QString &text, MsgIcon icon,
+                                          MsgButtons buttons)
 {
     messages.push_back({title, text, icon, buttons});
     if (onMessage)
@@ -170,10 +170,7 @@ void RecordingUiServices::sleep(unsigned ms)
 
 QDateTime RecordingUiServices::now() { return clock; }
 
-unsigned RecordingUiServices::totalSleep() const
-{
-    return std::accumulate(sleeps.begin(), sleeps.end(), 0u);
-}
+unsigned RecordingUiServices::totalSleep() const { return std::accumulate(sleeps.begin(), sleeps.end(), 0u); }
 
 void RecordingUiServices::clear()
 {

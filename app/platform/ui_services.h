@@ -35,8 +35,8 @@ class UiServices {
 public:
     virtual ~UiServices() = default;
 
-    virtual MsgResult messageBox(QWidget *parent, const QString &title, const QString &text,
-                                 MsgIcon icon, MsgButtons buttons = MsgButtons::Ok) = 0;
+    virtual MsgResult messageBox(QWidget *parent, const QString &title, const QString &text, MsgIcon icon,
+                                 MsgButtons buttons = MsgButtons::Ok) = 0;
     // Empty when cancelled.
     virtual QString fileDialog(QWidget *parent, const FileDialogRequest &request) = 0;
     virtual QString pickFolder(QWidget *parent, const QString &title) = 0;

@@ -145,11 +145,16 @@ CBaseOperation::CBaseOperation(QWidget *parent) : QWidget(parent)
 
     auto *deviceBox = Ctrl(new QGroupBox(QStringLiteral("Device Setting Oper"), this), 1182);
     auto *deviceLayout = new QVBoxLayout(deviceBox);
-    connect(addButton(deviceLayout, 1068, QStringLiteral("Upload")), &QPushButton::clicked, this, &CBaseOperation::OnUpload);
-    connect(addButton(deviceLayout, 1071, QStringLiteral("Download")), &QPushButton::clicked, this, &CBaseOperation::OnDownload);
-    connect(addButton(deviceLayout, 1074, QStringLiteral("Open")), &QPushButton::clicked, this, &CBaseOperation::OnOpen);
-    connect(addButton(deviceLayout, 1075, QStringLiteral("Save")), &QPushButton::clicked, this, &CBaseOperation::OnSave);
-    connect(addButton(deviceLayout, 1076, QStringLiteral("Save As")), &QPushButton::clicked, this, &CBaseOperation::OnSaveAs);
+    connect(addButton(deviceLayout, 1068, QStringLiteral("Upload")), &QPushButton::clicked, this,
+            &CBaseOperation::OnUpload);
+    connect(addButton(deviceLayout, 1071, QStringLiteral("Download")), &QPushButton::clicked, this,
+            &CBaseOperation::OnDownload);
+    connect(addButton(deviceLayout, 1074, QStringLiteral("Open")), &QPushButton::clicked, this,
+            &CBaseOperation::OnOpen);
+    connect(addButton(deviceLayout, 1075, QStringLiteral("Save")), &QPushButton::clicked, this,
+            &CBaseOperation::OnSave);
+    connect(addButton(deviceLayout, 1076, QStringLiteral("Save As")), &QPushButton::clicked, this,
+            &CBaseOperation::OnSaveAs);
     deviceLayout->addWidget(Ctrl(new QLabel(QStringLiteral("Current file："), deviceBox), 1183));
     m_edit = Ctrl(new QLineEdit(deviceBox), 1147);
     m_edit->setReadOnly(true);
@@ -170,10 +175,7 @@ CBaseOperation::CBaseOperation(QWidget *parent) : QWidget(parent)
         LocaliseDialog(this, 156);
 }
 
-QPushButton *CBaseOperation::button(int id) const
-{
-    return findChild<QPushButton *>(QStringLiteral("id%1").arg(id));
-}
+QPushButton *CBaseOperation::button(int id) const { return findChild<QPushButton *>(QStringLiteral("id%1").arg(id)); }
 
 void CBaseOperation::SetCurrentFile(const QString &text)
 {
@@ -209,10 +211,22 @@ void CBaseOperation::SetDeviceButtons(bool enable)
 void CBaseOperation::OnGotoView(int buttonId)
 {
     switch (buttonId) {
-    case 1067: GotoView(1); Log("Goto the Wave Graph View", "波形图像视图"); break;
-    case 1100: GotoView(3); Log("Goto the Wave Data View", "波形数据视图"); break;
-    case 1101: GotoView(4); Log("Goto the Wave Measurement View", "波形测量值视图"); break;
-    case 1066: GotoView(2); Log("Goto the DSO Bitmap View", "设备位图视图"); break;
+    case 1067:
+        GotoView(1);
+        Log("Goto the Wave Graph View", "波形图像视图");
+        break;
+    case 1100:
+        GotoView(3);
+        Log("Goto the Wave Data View", "波形数据视图");
+        break;
+    case 1101:
+        GotoView(4);
+        Log("Goto the Wave Measurement View", "波形测量值视图");
+        break;
+    case 1066:
+        GotoView(2);
+        Log("Goto the DSO Bitmap View", "设备位图视图");
+        break;
     default: break;
     }
 }
@@ -221,10 +235,26 @@ void CBaseOperation::OnOpenFileView(int buttonId)
 {
     int type = 0, tab = 0;
     switch (buttonId) {
-    case 1017: Log("Open a Wave Graph file and show the view", "打开波形图像文件并显示"); type = 5; tab = 1; break;
-    case 1069: Log("Open a Wave Data file and show the view", "打开波形数据文件并显示"); type = 2; tab = 3; break;
-    case 1014: Log("Open a Wave Measurement file and show the view", "打开波形测量值文件并显示"); type = 3; tab = 4; break;
-    case 1015: Log("Open a DSO Bitmap file and show the view", "打开位图文件并显示"); type = 1; tab = 2; break;
+    case 1017:
+        Log("Open a Wave Graph file and show the view", "打开波形图像文件并显示");
+        type = 5;
+        tab = 1;
+        break;
+    case 1069:
+        Log("Open a Wave Data file and show the view", "打开波形数据文件并显示");
+        type = 2;
+        tab = 3;
+        break;
+    case 1014:
+        Log("Open a Wave Measurement file and show the view", "打开波形测量值文件并显示");
+        type = 3;
+        tab = 4;
+        break;
+    case 1015:
+        Log("Open a DSO Bitmap file and show the view", "打开位图文件并显示");
+        type = 1;
+        tab = 2;
+        break;
     default: return;
     }
     if (!OpenFileDialogFor(type))
@@ -298,8 +328,8 @@ void CBaseOperation::OnOpen()
     QFile file(g_szOpenFilePath);
     if (!file.open(QIODevice::ReadOnly)) {
         DebugLog(QStringLiteral("打开‘设备配置数据’文件失败"), kNormal);
-        AfxGetApp()->ui().messageBox(Frame(), QStringLiteral("Error"), QStringLiteral("Try to open a Setting file failed!"),
-                                     MsgIcon::Information);
+        AfxGetApp()->ui().messageBox(Frame(), QStringLiteral("Error"),
+                                     QStringLiteral("Try to open a Setting file failed!"), MsgIcon::Information);
         return;
     }
     const qint64 got = file.read(reinterpret_cast<char *>(g_SettingData), kSettingBytes);

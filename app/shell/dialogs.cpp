@@ -25,8 +25,7 @@ QLabel *Label(const QString &text, int id, QWidget *parent) { return Ctrl(new QL
 
 // ---- base -------------------------------------------------------------------------
 
-CVantorDialog::CVantorDialog(QWidget *parent, int dialogId, const QString &title)
-    : QDialog(parent), m_nId(dialogId)
+CVantorDialog::CVantorDialog(QWidget *parent, int dialogId, const QString &title) : QDialog(parent), m_nId(dialogId)
 {
     setObjectName(QStringLiteral("IDD%1").arg(dialogId));
     setWindowTitle(title);
@@ -196,8 +195,9 @@ bool CRS232Dlg::DoDataExchange()
 CSetCustomTimeDlg::CSetCustomTimeDlg(QWidget *parent) : CVantorDialog(parent, 182, QStringLiteral("Set Custom Time"))
 {
     auto *layout = new QVBoxLayout(this);
-    auto *note = Label(QStringLiteral("Please input the time value in the under edit box(The valid value is 100～9999) Units: ms"),
-                       1193, this);
+    auto *note = Label(
+        QStringLiteral("Please input the time value in the under edit box(The valid value is 100～9999) Units: ms"),
+        1193, this);
     note->setWordWrap(true);
     layout->addWidget(note);
     m_edit = Ctrl(new QLineEdit(this), 1111);

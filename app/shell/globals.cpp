@@ -70,9 +70,8 @@ uint8_t g_LedStatus[10] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
 
 uint8_t *WaveBuffer(int index)
 {
-    static uint8_t *const buffers[10] = {g_WaveCH1,   g_WaveCH2,   g_WaveCH3,  g_WaveCH4,
-                                         g_WaveChan5, g_WaveChan6, g_WaveChan7, g_FileWave,
-                                         g_AllWaveCH1, g_AllWaveCH2};
+    static uint8_t *const buffers[10] = {g_WaveCH1,   g_WaveCH2,   g_WaveCH3,  g_WaveCH4,    g_WaveChan5,
+                                         g_WaveChan6, g_WaveChan7, g_FileWave, g_AllWaveCH1, g_AllWaveCH2};
     return (index >= 0 && index < 10) ? buffers[index] : nullptr;
 }
 

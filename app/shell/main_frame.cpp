@@ -162,8 +162,8 @@ void CMainFrame::DeviceChangeThunk(void *context, uint32_t event, const FerruleD
 bool CMainFrame::Create()
 {
     CVantorApp *app = AfxGetApp();
-    const QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry()
-                                                          : QRect(0, 0, 1024, 768);
+    const QRect screen =
+        QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->geometry() : QRect(0, 0, 1024, 768);
     m_cxScreen = screen.width();
     m_cyScreen = screen.height();
     move(5, 5);
@@ -248,14 +248,19 @@ void CMainFrame::BuildMenu()
     m_menus[3] = bar->addMenu(QStringLiteral("&Help"));
 
     // The Ctrl combinations are labels only; nothing binds them.
-    connect(add(m_menus[0], 32810, QStringLiteral("Connect\tCtrl+B")), &QAction::triggered, this, &CMainFrame::OnConnect);
-    connect(add(m_menus[0], 32811, QStringLiteral("Disconnect\tCtrl+U")), &QAction::triggered, this, &CMainFrame::OnDisconnect);
+    connect(add(m_menus[0], 32810, QStringLiteral("Connect\tCtrl+B")), &QAction::triggered, this,
+            &CMainFrame::OnConnect);
+    connect(add(m_menus[0], 32811, QStringLiteral("Disconnect\tCtrl+U")), &QAction::triggered, this,
+            &CMainFrame::OnDisconnect);
     m_menus[0]->addSeparator();
     connect(add(m_menus[0], 32813, QStringLiteral("Exit")), &QAction::triggered, this, &CMainFrame::OnExit);
 
-    connect(add(m_menus[1], 32814, QStringLiteral("ToolBar"), true), &QAction::triggered, this, &CMainFrame::OnToggleToolBar);
-    connect(add(m_menus[1], 32815, QStringLiteral("Status Bar"), true), &QAction::triggered, this, &CMainFrame::OnToggleStatusBar);
-    connect(add(m_menus[1], 32816, QStringLiteral("Base Control Panel"), true), &QAction::triggered, this, &CMainFrame::OnToggleLeftPane);
+    connect(add(m_menus[1], 32814, QStringLiteral("ToolBar"), true), &QAction::triggered, this,
+            &CMainFrame::OnToggleToolBar);
+    connect(add(m_menus[1], 32815, QStringLiteral("Status Bar"), true), &QAction::triggered, this,
+            &CMainFrame::OnToggleStatusBar);
+    connect(add(m_menus[1], 32816, QStringLiteral("Base Control Panel"), true), &QAction::triggered, this,
+            &CMainFrame::OnToggleLeftPane);
 
     m_rateMenu = m_menus[2]->addMenu(QStringLiteral("Refresh Rate"));
     const int codes[6] = {0, 1, 2, 3, 5, 10};
@@ -265,13 +270,19 @@ void CMainFrame::BuildMenu()
         connect(add(m_rateMenu, 32817 + i, QString::fromLatin1(texts[i]), true), &QAction::triggered, this,
                 [this, code] { OnRefreshRate(code); });
     }
-    connect(add(m_rateMenu, 32823, QStringLiteral("Custom..."), true), &QAction::triggered, this, &CMainFrame::OnCustomRate);
-    connect(add(m_menus[2], 32831, QStringLiteral("File Destination\tCtrl+P")), &QAction::triggered, this, &CMainFrame::OnFileDestination);
-    connect(add(m_menus[2], 32825, QStringLiteral("Operate File\tCtrl+D"), true), &QAction::triggered, this, &CMainFrame::OnOperateFile);
-    connect(add(m_menus[2], 32826, QStringLiteral("Default Setting")), &QAction::triggered, this, &CMainFrame::OnDefaultSetting);
+    connect(add(m_rateMenu, 32823, QStringLiteral("Custom..."), true), &QAction::triggered, this,
+            &CMainFrame::OnCustomRate);
+    connect(add(m_menus[2], 32831, QStringLiteral("File Destination\tCtrl+P")), &QAction::triggered, this,
+            &CMainFrame::OnFileDestination);
+    connect(add(m_menus[2], 32825, QStringLiteral("Operate File\tCtrl+D"), true), &QAction::triggered, this,
+            &CMainFrame::OnOperateFile);
+    connect(add(m_menus[2], 32826, QStringLiteral("Default Setting")), &QAction::triggered, this,
+            &CMainFrame::OnDefaultSetting);
     m_menus[2]->addSeparator();
-    connect(add(m_menus[2], 32847, QStringLiteral("Connect Setting")), &QAction::triggered, this, &CMainFrame::OnConnectSetting);
-    connect(add(m_menus[2], 32834, QStringLiteral("Test Connection")), &QAction::triggered, this, &CMainFrame::OnTestConnection);
+    connect(add(m_menus[2], 32847, QStringLiteral("Connect Setting")), &QAction::triggered, this,
+            &CMainFrame::OnConnectSetting);
+    connect(add(m_menus[2], 32834, QStringLiteral("Test Connection")), &QAction::triggered, this,
+            &CMainFrame::OnTestConnection);
 
     connect(add(m_menus[3], 32828, QStringLiteral("About")), &QAction::triggered, this,
             [] { AfxGetApp()->OnAppAbout(); });
@@ -304,14 +315,10 @@ void CMainFrame::BuildToolBar()
         QColor colour;
     };
     const Button buttons[] = {
-        {32810, "Connect", "连接", "C", QColor(0, 140, 60)},
-        {32811, "Disc", "断开", "D", QColor(190, 60, 40)},
-        {32813, "Exit", "退出", "X", QColor(110, 110, 110)},
-        {0, nullptr, nullptr, nullptr, {}},
-        {32816, "SideBar", "切换", "S", QColor(40, 90, 170)},
-        {0, nullptr, nullptr, nullptr, {}},
-        {32809, "Panel", "面板", "P", QColor(160, 110, 20)},
-        {0, nullptr, nullptr, nullptr, {}},
+        {32810, "Connect", "连接", "C", QColor(0, 140, 60)},  {32811, "Disc", "断开", "D", QColor(190, 60, 40)},
+        {32813, "Exit", "退出", "X", QColor(110, 110, 110)},  {0, nullptr, nullptr, nullptr, {}},
+        {32816, "SideBar", "切换", "S", QColor(40, 90, 170)}, {0, nullptr, nullptr, nullptr, {}},
+        {32809, "Panel", "面板", "P", QColor(160, 110, 20)},  {0, nullptr, nullptr, nullptr, {}},
         {32828, "About", "关于", "?", QColor(90, 60, 150)},
     };
     int widest = 0, highest = 0;
@@ -371,18 +378,12 @@ void CMainFrame::LocaliseMenu()
         m_menus[i]->setTitle(LoadUiString(QString::fromLatin1(titles[i])));
     m_rateMenu->setTitle(LoadUiString(QStringLiteral("IDS_MENU_SETTIME")));
     const std::pair<int, const char *> items[] = {
-        {32810, "IDS_MENU_BIND_USB"},
-        {32811, "IDS_MENU_UNBIND_USB"},
-        {32813, "IDS_MENU_APP_EXIT"},
-        {32814, "IDS_MENU_VIEW_TOOLBAR"},
-        {32815, "IDS_MENU_VIEW_STATUS_BAR"},
-        {32816, "IDS_MENU_VIEW_OPERATION_PANE"},
-        {32823, "IDS_MENU_TIMER_CUSTOM"},
-        {32831, "IDS_MENU_SET_OPENFILE_DLG_ORI_PATH"},
-        {32825, "IDS_MENU_DO_FILE"},
-        {32826, "IDS_MENU_DEFAULT_SET"},
-        {32847, "IDS_MENU_SETTING_RSR232"},
-        {32834, "IDS_MENU_TEST_USB_LINK"},
+        {32810, "IDS_MENU_BIND_USB"},        {32811, "IDS_MENU_UNBIND_USB"},
+        {32813, "IDS_MENU_APP_EXIT"},        {32814, "IDS_MENU_VIEW_TOOLBAR"},
+        {32815, "IDS_MENU_VIEW_STATUS_BAR"}, {32816, "IDS_MENU_VIEW_OPERATION_PANE"},
+        {32823, "IDS_MENU_TIMER_CUSTOM"},    {32831, "IDS_MENU_SET_OPENFILE_DLG_ORI_PATH"},
+        {32825, "IDS_MENU_DO_FILE"},         {32826, "IDS_MENU_DEFAULT_SET"},
+        {32847, "IDS_MENU_SETTING_RSR232"},  {32834, "IDS_MENU_TEST_USB_LINK"},
         {32828, "IDS_MENU_APP_ABOUT"},
     };
     for (const auto &[id, key] : items)
@@ -491,8 +492,8 @@ void CMainFrame::ApplyRefreshRate(int code)
     struct Row {
         int code, usb, port, item;
     };
-    static const Row rows[] = {{0, 500, 1000, 32817},   {1, 1000, 2000, 32818}, {2, 2000, 3000, 32819},
-                               {3, 3000, 4000, 32820},  {5, 5000, 6000, 32821}, {10, 10000, 12000, 32822}};
+    static const Row rows[] = {{0, 500, 1000, 32817},  {1, 1000, 2000, 32818}, {2, 2000, 3000, 32819},
+                               {3, 3000, 4000, 32820}, {5, 5000, 6000, 32821}, {10, 10000, 12000, 32822}};
     if (code == 20) {
         action(32823)->setChecked(true);
         return;
@@ -540,7 +541,11 @@ void CMainFrame::LoadSettings()
         g_nRefreshInterval = LeadingNumber(settings.value(QStringLiteral("Interval time")).toString());
         switch (g_nRefreshInterval) {
         case 500: code = 0; break;
-        case 1000: case 2000: case 3000: case 5000: case 10000: code = g_nRefreshInterval / 1000; break;
+        case 1000:
+        case 2000:
+        case 3000:
+        case 5000:
+        case 10000: code = g_nRefreshInterval / 1000; break;
         default: code = 20; break;
         }
     } else {
@@ -904,7 +909,8 @@ void CMainFrame::OnOperateFile()
 {
     const int state = operate_log::Toggle();
     action(32825)->setChecked(state != 0);
-    SetPane(0, state ? Tr("Select save Operate File", "选择保存操作文件") : Tr("Not save Operate File", "不保存操作文件"));
+    SetPane(0,
+            state ? Tr("Select save Operate File", "选择保存操作文件") : Tr("Not save Operate File", "不保存操作文件"));
 }
 
 void CMainFrame::OnDefaultSetting()

@@ -91,10 +91,7 @@ int CRTTabCtrl::GetCurSel() const { return m_bar->currentIndex(); }
 
 int CRTTabCtrl::count() const { return static_cast<int>(m_pages.size()); }
 
-QWidget *CRTTabCtrl::page(int index) const
-{
-    return (index >= 0 && index < count()) ? m_pages[index] : nullptr;
-}
+QWidget *CRTTabCtrl::page(int index) const { return (index >= 0 && index < count()) ? m_pages[index] : nullptr; }
 
 QString CRTTabCtrl::title(int index) const { return m_bar->tabText(index); }
 
@@ -162,10 +159,29 @@ QImage RenderWelcomeBitmap(int bitmapId, const QSize &size)
     QColor top, bottom, accent;
     QString brand;
     switch (bitmapId) {
-    case 179: top = QColor(18, 40, 70); bottom = QColor(40, 90, 140); accent = QColor(255, 200, 60); brand = QStringLiteral("Marlowe"); break;
-    case 234: top = QColor(10, 50, 40); bottom = QColor(30, 110, 90); accent = QColor(120, 255, 160); brand = QStringLiteral("Tressel"); break;
-    case 236: top = QColor(60, 20, 30); bottom = QColor(130, 50, 60); accent = QColor(255, 170, 120); brand = QStringLiteral("Orvik"); break;
-    default: top = QColor(30, 30, 36); bottom = QColor(70, 70, 84); accent = QColor(120, 220, 255); break;
+    case 179:
+        top = QColor(18, 40, 70);
+        bottom = QColor(40, 90, 140);
+        accent = QColor(255, 200, 60);
+        brand = QStringLiteral("Marlowe");
+        break;
+    case 234:
+        top = QColor(10, 50, 40);
+        bottom = QColor(30, 110, 90);
+        accent = QColor(120, 255, 160);
+        brand = QStringLiteral("Tressel");
+        break;
+    case 236:
+        top = QColor(60, 20, 30);
+        bottom = QColor(130, 50, 60);
+        accent = QColor(255, 170, 120);
+        brand = QStringLiteral("Orvik");
+        break;
+    default:
+        top = QColor(30, 30, 36);
+        bottom = QColor(70, 70, 84);
+        accent = QColor(120, 220, 255);
+        break;
     }
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);

@@ -60,19 +60,12 @@ QString BrandStatusText(const QString &provide, const QString &language)
 
 CVantorApp *AfxGetApp() { return g_theApp; }
 
-bool IsChineseUi()
-{
-    return g_theApp && g_theApp->m_strLanguage.contains(QLatin1String("ZH"));
-}
+bool IsChineseUi() { return g_theApp && g_theApp->m_strLanguage.contains(QLatin1String("ZH")); }
 
-bool NeedsLocalising()
-{
-    return g_theApp && !g_theApp->m_strLanguage.contains(QLatin1String("EN"));
-}
+bool NeedsLocalising() { return g_theApp && !g_theApp->m_strLanguage.contains(QLatin1String("EN")); }
 
 CVantorApp::CVantorApp(const Options &options)
-    : m_ui(options.ui), m_programDir(options.programDir), m_lockPath(options.lockPath),
-      m_logDir(options.logDir)
+    : m_ui(options.ui), m_programDir(options.programDir), m_lockPath(options.lockPath), m_logDir(options.logDir)
 {
     if (!m_ui) {
         m_ownUi = std::make_unique<vantor::QtUiServices>();
@@ -123,8 +116,8 @@ void CVantorApp::ReadStartupFile()
     m_strProvide = ini.value(QStringLiteral("Set"), QStringLiteral("Provide"), QStringLiteral("Tressel"), 256);
     m_strModel = ini.value(QStringLiteral("Set"), QStringLiteral("Model"), QStringLiteral("CA"), 256);
     m_strLanguage = ini.value(QStringLiteral("Set"), QStringLiteral("Language"), QStringLiteral("EN"), 256);
-    const QString file = m_strLanguage.contains(QLatin1String("ZH")) ? QStringLiteral("zh.ini")
-                                                                      : QStringLiteral("en.ini");
+    const QString file =
+        m_strLanguage.contains(QLatin1String("ZH")) ? QStringLiteral("zh.ini") : QStringLiteral("en.ini");
     g_strLanguageFile = QDir(m_programDir).filePath(QStringLiteral("language/") + file);
 }
 
@@ -178,7 +171,8 @@ const vantor::IniFile &LanguageFile()
 void LocaliseDialog(QWidget *dialog, int dialogId)
 {
     const vantor::IniFile &ini = LanguageFile();
-    const QString title = ini.value(QStringLiteral("String"), QStringLiteral("IDD%1_Title").arg(dialogId), QString(), 1000);
+    const QString title =
+        ini.value(QStringLiteral("String"), QStringLiteral("IDD%1_Title").arg(dialogId), QString(), 1000);
     if (!title.isEmpty())
         dialog->setWindowTitle(title);
     // Every control of the dialog carries its number; pages nest their
@@ -188,7 +182,8 @@ void LocaliseDialog(QWidget *dialog, int dialogId)
         const int id = child->property("ctrlId").toInt(&ok);
         if (!ok)
             continue;
-        const QString text = ini.value(QStringLiteral("String"), QStringLiteral("IDD%1_%2").arg(dialogId).arg(id), QString(), 1000);
+        const QString text =
+            ini.value(QStringLiteral("String"), QStringLiteral("IDD%1_%2").arg(dialogId).arg(id), QString(), 1000);
         if (text.isEmpty())
             continue;
         if (child->metaObject()->indexOfProperty("title") >= 0 && child->inherits("QGroupBox"))

@@ -86,8 +86,7 @@ void LocaliseDialog(QWidget *dialog, int dialogId);
 QString LoadUiString(const QString &key);
 
 // Tags a widget with its control number.
-template <class W>
-W *Ctrl(W *widget, int id)
+template <class W> W *Ctrl(W *widget, int id)
 {
     widget->setProperty("ctrlId", id);
     widget->setObjectName(QStringLiteral("id%1").arg(id));

@@ -84,11 +84,16 @@ void TestBaseOperation::fileDialogRequests_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("filter");
     QTest::addColumn<int>("tab");
-    QTest::newRow("graph") << 1017 << "Open Wave Graph File" << "graph file( *.csv)|*.csv|wavedata file(*.wdf)|*.wdf| |" << 1;
-    QTest::newRow("data") << 1069 << "Open Wave Data File" << "wavedata file (*.wdf) |*.wdf| |" << 3;
-    QTest::newRow("measure") << 1014 << "Open Wave Measurement File" << "wave measurement file (*.wmf) |*.wmf| |" << 4;
-    QTest::newRow("bitmap") << 1015 << "Open Bmp File" << "bitmap file (*.bmp) |*.bmp| |" << 2;
-    QTest::newRow("setting") << 1074 << "Open Setting File" << "Scope setting file (*.ssf) |*.ssf| |" << 0;
+    QTest::newRow("graph") << 1017 << "Open Wave Graph File"
+                           << "graph file( *.csv)|*.csv|wavedata file(*.wdf)|*.wdf| |" << 1;
+    QTest::newRow("data") << 1069 << "Open Wave Data File"
+                          << "wavedata file (*.wdf) |*.wdf| |" << 3;
+    QTest::newRow("measure") << 1014 << "Open Wave Measurement File"
+                             << "wave measurement file (*.wmf) |*.wmf| |" << 4;
+    QTest::newRow("bitmap") << 1015 << "Open Bmp File"
+                            << "bitmap file (*.bmp) |*.bmp| |" << 2;
+    QTest::newRow("setting") << 1074 << "Open Setting File"
+                             << "Scope setting file (*.ssf) |*.ssf| |" << 0;
 }
 
 void TestBaseOperation::fileDialogRequests()
@@ -181,7 +186,8 @@ void TestBaseOperation::openMissingSettingFile()
     QCOMPARE(env.ui.messages[0].title, QString("Error"));
     QCOMPARE(env.ui.messages[0].icon, MsgIcon::Information);
     QCOMPARE(g_bSettingHeld, uint8_t(0));
-    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("NORMAL :打开‘设备配置数据’文件失败")));
+    QVERIFY(
+        vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("NORMAL :打开‘设备配置数据’文件失败")));
 }
 
 void TestBaseOperation::saveUsesTheInitialFolderAndCurrentName()
@@ -243,7 +249,8 @@ void TestBaseOperation::openWaveDataFileNeedsItsExtension()
     QCOMPARE(env.messageTexts(), QStringList{QStringLiteral("打开文件类型不匹配，请确认！")});
     QCOMPARE(env.ui.messages[0].title, QStringLiteral("提示信息"));
     QCOMPARE(env.ui.messages[0].icon, MsgIcon::Information);
-    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("WARNING:打开文件类型与‘.wdf’不匹配")));
+    QVERIFY(
+        vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("WARNING:打开文件类型与‘.wdf’不匹配")));
 }
 
 void TestBaseOperation::openWaveDataFileThatCannotBeRead()
@@ -252,7 +259,8 @@ void TestBaseOperation::openWaveDataFileThatCannotBeRead()
     QVERIFY(env.CreateFrame());
     g_szOpenFilePath = env.path("gone.wdf");
     env.frame->rightWnd()->OpenWaveDataFile();
-    QCOMPARE(env.messageTexts(), QStringList{QStringLiteral("打开选定文件失败，请确定文件是否被破坏、文件格式是否正确？")});
+    QCOMPARE(env.messageTexts(),
+             QStringList{QStringLiteral("打开选定文件失败，请确定文件是否被破坏、文件格式是否正确？")});
     QCOMPARE(env.ui.messages[0].title, QStringLiteral("提示信息"));
 }
 

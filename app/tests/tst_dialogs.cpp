@@ -56,9 +56,7 @@ void TestDialogs::connectSettingControlStates()
     auto *baud = dlg.findChild<QComboBox *>("id1137");
     auto *ip = dlg.findChild<QLineEdit *>("id1168");
     auto *port = dlg.findChild<QLineEdit *>("id1130");
-    auto states = [&] {
-        return QList<bool>{com->isEnabled(), baud->isEnabled(), ip->isEnabled(), port->isEnabled()};
-    };
+    auto states = [&] { return QList<bool>{com->isEnabled(), baud->isEnabled(), ip->isEnabled(), port->isEnabled()}; };
     QCOMPARE(states(), (QList<bool>{false, false, false, false}));  // USB
     dlg.radio(2)->click();
     QCOMPARE(dlg.m_nLinkType, 2);

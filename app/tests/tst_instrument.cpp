@@ -56,10 +56,7 @@ void TestInstrument::init()
     LinkSleeps().clear();
 }
 
-void TestInstrument::cleanup()
-{
-    m_sim.Stop();
-}
+void TestInstrument::cleanup() { m_sim.Stop(); }
 
 void TestInstrument::ConnectOrFail(CMainFrame *frame)
 {
@@ -170,7 +167,7 @@ void TestInstrument::uploadSaveOpenDownloadRoundTrip()
     QVERIFY(m_sim.instrument->encodeSettings() != original);
 
     env.ui.fileAnswers = {env.path("20260305-140709.ssf")};
-    page->button(1074)->click();  // Open
+    page->button(1074)->click();               // Open
     QVERIFY(page->button(1071)->isEnabled());  // bound at that moment
     QVERIFY(!page->button(1075)->isEnabled());
     env.ui.sleeps.clear();
@@ -199,7 +196,8 @@ void TestInstrument::failedUploadKeepsTheBlock()
     QVERIFY(!page->button(1071)->isEnabled());
     QVERIFY(!page->button(1075)->isEnabled());
     QCOMPARE(g_bDsoBound, uint8_t(1));  // the binding stays
-    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("WARNING:从设备下载设备配置数据失败")));
+    QVERIFY(
+        vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("WARNING:从设备下载设备配置数据失败")));
     env.frame->OnDisconnect();
 }
 
@@ -224,7 +222,8 @@ void TestInstrument::unplugWhileTheTimerRuns()
     QVERIFY(!env.frame->linkLampGreen());
     env.frame->OnRefreshTick();
     env.frame->OnRefreshTick();
-    QCOMPARE(env.messageTexts(), (QStringList{"The software is not link with device!", "The software is not link with device!"}));
+    QCOMPARE(env.messageTexts(),
+             (QStringList{"The software is not link with device!", "The software is not link with device!"}));
     QCOMPARE(env.frame->rightWnd()->graphPage()->refreshCount(), 1);
 
     // Connect now needs a known link.
@@ -236,7 +235,8 @@ void TestInstrument::unplugWhileTheTimerRuns()
     QTRY_COMPARE_WITH_TIMEOUT(env.frame->m_bUsbPresent, uint8_t(1), 10000);
     QCOMPARE(env.frame->m_bLinkKnown, uint8_t(1));
     QCOMPARE(env.frame->paneText(3), QString("There is a device changing !"));
-    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("NORMAL :当前应用程序检测到USB设备的拔插动作")));
+    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt"))
+                .contains(QStringLiteral("NORMAL :当前应用程序检测到USB设备的拔插动作")));
     env.frame->StopRefreshTimer();
     ConnectOrFail(env.frame);
     env.frame->OnDisconnect();

@@ -64,8 +64,9 @@ void TestLogs::debugLogLineBytes()
     env.ui.clock = env.ui.clock.addSecs(1);
     DebugLog(QStringLiteral("plain"), kNormal);
     const QByteArray bytes = env.readFile("BlogFile.txt");
-    const QByteArray first = LogTimeStamp(QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9, 123))) + "ERROR  :" +
-                             QByteArray("\xB4\xB4\xBD\xA8\xB7\xD6\xB8\xEE\xCC\xF5\xCA\xA7\xB0\xDC") + "\r\n";
+    const QByteArray first = LogTimeStamp(QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9, 123))) +
+                             "ERROR  :" + QByteArray("\xB4\xB4\xBD\xA8\xB7\xD6\xB8\xEE\xCC\xF5\xCA\xA7\xB0\xDC") +
+                             "\r\n";
     const QByteArray second = LogTimeStamp(QDateTime(QDate(2026, 3, 5), QTime(14, 7, 10, 123))) + "NORMAL :plain\r\n";
     QCOMPARE(bytes, first + second);
 }

@@ -33,11 +33,14 @@ void TestPlatform::designFiltersBecomeQtFilters_data()
 {
     QTest::addColumn<QString>("design");
     QTest::addColumn<QString>("qt");
-    QTest::newRow("bmp") << "bitmap file (*.bmp) |*.bmp| |" << "bitmap file (*.bmp)";
-    QTest::newRow("ssf") << "Scope setting file (*.ssf) |*.ssf| |" << "Scope setting file (*.ssf)";
+    QTest::newRow("bmp") << "bitmap file (*.bmp) |*.bmp| |"
+                         << "bitmap file (*.bmp)";
+    QTest::newRow("ssf") << "Scope setting file (*.ssf) |*.ssf| |"
+                         << "Scope setting file (*.ssf)";
     QTest::newRow("graph") << "graph file( *.csv)|*.csv|wavedata file(*.wdf)|*.wdf| |"
                            << "graph file (*.csv);;wavedata file (*.wdf)";
-    QTest::newRow("no parentheses") << "All|*.*| |" << "All (*.*)";
+    QTest::newRow("no parentheses") << "All|*.*| |"
+                                    << "All (*.*)";
 }
 
 void TestPlatform::designFiltersBecomeQtFilters()
@@ -93,7 +96,7 @@ void TestPlatform::gbkBytesAndCuts()
     QCOMPARE(FromGbk(QByteArray("\xB4\xED\xCE\xF3")), QStringLiteral("错误"));
     QCOMPARE(ToGbk("abc"), QByteArray("abc"));
     const QByteArray mixed = "ab" + ToGbk(QStringLiteral("错误"));  // 6 bytes
-    QCOMPARE(CutGbk(mixed, 5), QByteArray("ab\xB4\xED"));  // never half a character
+    QCOMPARE(CutGbk(mixed, 5), QByteArray("ab\xB4\xED"));           // never half a character
     QCOMPARE(CutGbk(mixed, 4), QByteArray("ab\xB4\xED"));
     QCOMPARE(CutGbk(mixed, 3), QByteArray("ab"));
     QCOMPARE(CutGbk(mixed, 10), mixed);

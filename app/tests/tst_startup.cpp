@@ -111,13 +111,26 @@ void TestStartup::brandTable_data()
     QTest::addColumn<int>("bitmap");
     QTest::addColumn<QString>("pane");
     QTest::addColumn<QString>("about");
-    QTest::newRow("Marlowe zh") << "Marlowe" << "ZH" << 179 << "Marlowe" << "Marlowe";
-    QTest::newRow("Tressel en") << "Tressel" << "EN" << 234 << "Tressel" << "Tressel";
-    QTest::newRow("Tressel zh") << "Tressel" << "ZH" << 234 << QStringLiteral("瑞索科技") << "Tressel";
-    QTest::newRow("Orvik fr") << "Orvik" << "FR" << 236 << "" << "Orvik";
-    QTest::newRow("embedded") << "xOrvikY" << "EN" << 236 << "Orvik" << "Orvik";
-    QTest::newRow("lower case") << "tressel" << "EN" << 232 << "" << "";
-    QTest::newRow("first in order") << "OrvikMarlowe" << "EN" << 179 << "Marlowe" << "Marlowe";
+    QTest::newRow("Marlowe zh") << "Marlowe"
+                                << "ZH" << 179 << "Marlowe"
+                                << "Marlowe";
+    QTest::newRow("Tressel en") << "Tressel"
+                                << "EN" << 234 << "Tressel"
+                                << "Tressel";
+    QTest::newRow("Tressel zh") << "Tressel"
+                                << "ZH" << 234 << QStringLiteral("瑞索科技") << "Tressel";
+    QTest::newRow("Orvik fr") << "Orvik"
+                              << "FR" << 236 << ""
+                              << "Orvik";
+    QTest::newRow("embedded") << "xOrvikY"
+                              << "EN" << 236 << "Orvik"
+                              << "Orvik";
+    QTest::newRow("lower case") << "tressel"
+                                << "EN" << 232 << ""
+                                << "";
+    QTest::newRow("first in order") << "OrvikMarlowe"
+                                    << "EN" << 179 << "Marlowe"
+                                    << "Marlowe";
 }
 
 void TestStartup::brandTable()
@@ -198,10 +211,11 @@ void TestStartup::languageFilesCoverEveryControl()
     QVERIFY(env.CreateFrame());
     vantor::IniFile en(QStringLiteral(VANTOR_LANGUAGE_SOURCE_DIR "/en.ini"));
     vantor::IniFile zh(QStringLiteral(VANTOR_LANGUAGE_SOURCE_DIR "/zh.ini"));
-    std::vector<std::pair<QWidget *, int>> windows = {
-        {env.frame->leftWnd()->page(), 156},     {env.frame->rightWnd()->graphPage(), 173},
-        {env.frame->rightWnd()->bitmapPage(), 158}, {env.frame->rightWnd()->dataPage(), 147},
-        {env.frame->rightWnd()->measurePage(), 159}};
+    std::vector<std::pair<QWidget *, int>> windows = {{env.frame->leftWnd()->page(), 156},
+                                                      {env.frame->rightWnd()->graphPage(), 173},
+                                                      {env.frame->rightWnd()->bitmapPage(), 158},
+                                                      {env.frame->rightWnd()->dataPage(), 147},
+                                                      {env.frame->rightWnd()->measurePage(), 159}};
     CRS232Dlg rs(nullptr);
     CSetCustomTimeDlg custom(nullptr);
     CAlterFilePathDlg path(nullptr);
@@ -215,7 +229,8 @@ void TestStartup::languageFilesCoverEveryControl()
         for (QWidget *child : window->findChildren<QWidget *>()) {
             bool ok = false;
             const int ctrl = child->property("ctrlId").toInt(&ok);
-            if (!ok || !(child->inherits("QAbstractButton") || child->inherits("QGroupBox") || child->inherits("QLabel")))
+            if (!ok ||
+                !(child->inherits("QAbstractButton") || child->inherits("QGroupBox") || child->inherits("QLabel")))
                 continue;
             if (child->inherits("QLabel") && static_cast<QLabel *>(child)->text().isEmpty())
                 continue;
@@ -297,11 +312,11 @@ void TestStartup::registryRoundTrip()
         QCOMPARE(g_bSaveOperateFile, uint8_t(8));
         QVERIFY(env.frame->action(32825)->isChecked());
         QCOMPARE(g_szInitPath, QString("/srv/scope"));
-        QCOMPARE(g_nOperateLineCount, 1);  // the welcome line
+        QCOMPARE(g_nOperateLineCount, 1);     // the welcome line
         env.frame->action(32818)->trigger();  // 1 s
         g_szInitPath = "/home/me/data";
         env.frame->action(32825)->trigger();  // off
-    }  // the frame saves on destruction
+    }                                         // the frame saves on destruction
     QSettings settings("Marlowe Vantor Application", "Vantor");
     settings.beginGroup("Settings");
     QCOMPARE(settings.value("Interval time").toString(), QString("1000"));
@@ -350,7 +365,9 @@ void TestStartup::secondInstanceLogsFatalAndStops()
     QVERIFY(!env.app->mainFrame());
     const QByteArray log = env.readFile("BlogFile.txt");
     QCOMPARE(log.count("\r\n"), 1);
-    const QByteArray expected = "FATAL  :" + vantor::ToGbk(QStringLiteral("已有该软件的实例打开，不支持重复打开该软件。启动软件失败！")) + "\r\n";
+    const QByteArray expected =
+        "FATAL  :" + vantor::ToGbk(QStringLiteral("已有该软件的实例打开，不支持重复打开该软件。启动软件失败！")) +
+        "\r\n";
     QVERIFY(log.endsWith(expected));
     QVERIFY(log.startsWith(LogTimeStamp(env.ui.clock)));
     first.unlock();

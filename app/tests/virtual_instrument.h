@@ -19,7 +19,8 @@ struct VirtualInstrument {
     // Points Ferrule at the socket; false when no temporary folder can be made.
     bool Prepare()
     {
-        if (!socketDir.isValid()) return false;
+        if (!socketDir.isValid())
+            return false;
         socketPath = socketDir.filePath("usb.sock");
         qputenv("FERRULE_SIM_SOCKET", socketPath.toLocal8Bit());
         return true;

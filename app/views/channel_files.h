@@ -40,10 +40,10 @@ enum FileKind : uint8_t { kKindWaveData = 0, kKindMeasure = 1, kKindGraph = 2 };
 struct ChannelFileContent {
     uint8_t kind = kKindWaveData;
     bool measured = false;
-    QByteArray samples;                  // the sample bytes, nCount of them
-    std::array<uint8_t, 10> lamps{};     // in file order
-    std::array<QString, 5> params;       // Sec/div .. Trig level
-    std::array<QString, 32> measures;    // measurement rows 0..31
+    QByteArray samples;                // the sample bytes, nCount of them
+    std::array<uint8_t, 10> lamps{};   // in file order
+    std::array<QString, 5> params;     // Sec/div .. Trig level
+    std::array<QString, 32> measures;  // measurement rows 0..31
 };
 
 // Field k of the measurement text holds row k, except 27 and 28 swap.
@@ -58,7 +58,7 @@ bool DecodeChannelFile(const QByteArray &bytes, ChannelFileContent &content);
 // The .csv: texts rather than bytes, so a loaded cell keeps its text.
 struct GraphFileContent {
     bool measured = false;
-    QList<QByteArray> cells;             // sample cells, one per row
+    QList<QByteArray> cells;  // sample cells, one per row
     std::array<QString, 5> params;
     std::array<QString, 32> measures;
 };

@@ -49,12 +49,9 @@ QVariant WaveDataTable::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return index.column() == 0 ? QString::number(index.row() + 1) : text(index.row(), index.column());
-    case Qt::TextAlignmentRole:
-        return int(Qt::AlignCenter);
-    case Qt::BackgroundRole:
-        return FromColorRef(0x00EDEDC7);
-    default:
-        return {};
+    case Qt::TextAlignmentRole: return int(Qt::AlignCenter);
+    case Qt::BackgroundRole: return FromColorRef(0x00EDEDC7);
+    default: return {};
     }
 }
 
@@ -140,14 +137,10 @@ QVariant TextTable::data(const QModelIndex &index, int role) const
     if (!index.isValid())
         return {};
     switch (role) {
-    case Qt::DisplayRole:
-        return text(index.row(), index.column());
-    case Qt::BackgroundRole:
-        return m_background;
-    case Qt::ForegroundRole:
-        return m_foreground;
-    default:
-        return {};
+    case Qt::DisplayRole: return text(index.row(), index.column());
+    case Qt::BackgroundRole: return m_background;
+    case Qt::ForegroundRole: return m_foreground;
+    default: return {};
     }
 }
 
@@ -179,11 +172,38 @@ void TextTable::clearColumn(int column)
         setText(row, column, QString());
 }
 
-const char *const kMeasureItemNames[kMeasureRows] = {
-    "Vpp",    "Vmax",     "Vmin",           "Vamp",           "Vtop",      "Vbase",     "Vmean", "Mean",
-    "Vrms",   "Crms",     "FOV",            "FPRE",           "ROV",       "RPRE",      "Period", "Frequent",
-    "Positive Width", "Negative Width", "Rise Time", "Fall Time", "Width", "PDut", "NDut", "Phase",
-    "FRR",    "FRF",      "FFR",            "FFF",            "LRR",       "LRF",       "LFR",   "LFF"};
+const char *const kMeasureItemNames[kMeasureRows] = {"Vpp",
+                                                     "Vmax",
+                                                     "Vmin",
+                                                     "Vamp",
+                                                     "Vtop",
+                                                     "Vbase",
+                                                     "Vmean",
+                                                     "Mean",
+                                                     "Vrms",
+                                                     "Crms",
+                                                     "FOV",
+                                                     "FPRE",
+                                                     "ROV",
+                                                     "RPRE",
+                                                     "Period",
+                                                     "Frequent",
+                                                     "Positive Width",
+                                                     "Negative Width",
+                                                     "Rise Time",
+                                                     "Fall Time",
+                                                     "Width",
+                                                     "PDut",
+                                                     "NDut",
+                                                     "Phase",
+                                                     "FRR",
+                                                     "FRF",
+                                                     "FFR",
+                                                     "FFF",
+                                                     "LRR",
+                                                     "LRF",
+                                                     "LFR",
+                                                     "LFF"};
 
 TextTable *NewParamTable(QObject *parent)
 {

@@ -13,7 +13,7 @@
 #include <vector>
 
 constexpr int kWaveRows = 24000;
-constexpr int kWaveColumns = 7;   // columns 1..7 of the tables
+constexpr int kWaveColumns = 7;  // columns 1..7 of the tables
 constexpr int kParamRows = 5;
 constexpr int kMeasureRows = 32;
 

@@ -7,14 +7,14 @@
 #include "page_tables.h"
 
 #include <QCheckBox>
-#include <QHeaderView>
-#include <QTableView>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTableView>
 #include <QVBoxLayout>
 
 CViewPage::CViewPage(QWidget *parent, int dialogId, const QString &name) : QWidget(parent), m_nDialogId(dialogId)

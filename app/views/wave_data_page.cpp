@@ -1,8 +1,8 @@
 #include "wave_data_page.h"
 
 #include "channel_files.h"
-#include "page_tables.h"
 #include "page_links.h"
+#include "page_tables.h"
 #include "view_pages.h"
 
 #include "../shell/base_operation.h"

@@ -1,8 +1,8 @@
 #include "wave_graph_page.h"
 
 #include "channel_files.h"
-#include "page_tables.h"
 #include "page_links.h"
+#include "page_tables.h"
 #include "view_pages.h"
 
 #include "../platform/gbk.h"
@@ -44,9 +44,9 @@ constexpr double kYMin = 10.0, kYMax = 210.0;
 constexpr int kMinDrawnPoints = 200;
 
 const char *const kShowLogs[7][2] = {
-    {"Show/Hide the first graph", "显示/隐藏第一波形"},   {"Show/Hide the second graph", "显示/隐藏第二波形"},
-    {"Show/Hide the third graph", "显示/隐藏第三波形"},   {"Show/Hide the fourth graph", "显示/隐藏第四波形"},
-    {"Show/Hide the fifth graph", "显示/隐藏第五波形"},   {"Show/Hide the sixth graph", "显示/隐藏第六波形"},
+    {"Show/Hide the first graph", "显示/隐藏第一波形"},  {"Show/Hide the second graph", "显示/隐藏第二波形"},
+    {"Show/Hide the third graph", "显示/隐藏第三波形"},  {"Show/Hide the fourth graph", "显示/隐藏第四波形"},
+    {"Show/Hide the fifth graph", "显示/隐藏第五波形"},  {"Show/Hide the sixth graph", "显示/隐藏第六波形"},
     {"Show/Hide the seventh graph", "显示/隐藏第七波形"}};
 
 using HoriFn = bool (*)(char *, int *, char *, bool);
@@ -94,7 +94,8 @@ void Progress(int mode, int step, int fifth)
 // The not-bound message has a Chinese caption; the file messages only "Error".
 void Message(QWidget *parent, const char *text, vantor::MsgIcon icon, bool localCaption = false)
 {
-    Ui().messageBox(parent, localCaption ? Tr("Error", "错误") : QStringLiteral("Error"), QString::fromUtf8(text), icon);
+    Ui().messageBox(parent, localCaption ? Tr("Error", "错误") : QStringLiteral("Error"), QString::fromUtf8(text),
+                    icon);
 }
 
 }  // namespace
@@ -255,8 +256,8 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
     CMainFrame *frame = AfxGetMainFrame();
     Log("Refresh the Wave Graph", "刷新波形");
     if (!g_bDsoBound) {
-        Message(this, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!", vantor::MsgIcon::Warning,
-                true);
+        Message(this, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!",
+                vantor::MsgIcon::Warning, true);
         if (frame)
             frame->RefreshLinkLamp();
         return;
@@ -470,8 +471,8 @@ void CViewWaveGraphDlg::OnAuto()
         return;
     frame->LogOperation(Tr("Set the refresh mode is : Auto", "设置刷新模式：自动"));
     if (!g_bDsoBound) {
-        Message(frame, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!", vantor::MsgIcon::Warning,
-                true);
+        Message(frame, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!",
+                vantor::MsgIcon::Warning, true);
         frame->RefreshLinkLamp();
         return;
     }
@@ -546,7 +547,8 @@ void CViewWaveGraphDlg::OfferPictureSave()
     vantor::FileDialogRequest request;
     request.save = true;
     request.title = QStringLiteral("Save Graph Picture");
-    request.filter = chosen == png ? QStringLiteral("PNG image (*.png)|*.png| |") : QStringLiteral("PDF file (*.pdf)|*.pdf| |");
+    request.filter =
+        chosen == png ? QStringLiteral("PNG image (*.png)|*.png| |") : QStringLiteral("PDF file (*.pdf)|*.pdf| |");
     request.folder = g_szInitPath;
     request.defaultExt = chosen == png ? QStringLiteral("png") : QStringLiteral("pdf");
     QString path = Ui().fileDialog(this, request);

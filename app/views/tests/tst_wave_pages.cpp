@@ -2,10 +2,10 @@
 // instrument over the virtual USB socket: refreshes of every model family,
 // drawing rules, refresh modes, show boxes, the file columns, the channel
 // files both ways and every file they refuse, and the table's copy text.
-#include "tests/app_test_support.h"
 #include "platform/gbk.h"
 #include "shell/dialogs.h"
 #include "shell/panes.h"
+#include "tests/app_test_support.h"
 #include "views/channel_files.h"
 #include "views/page_tables.h"
 #include "views/view_pages.h"
@@ -136,10 +136,7 @@ void TestWavePages::init()
     LinkSleeps().clear();
 }
 
-void TestWavePages::cleanup()
-{
-    m_sim.Stop();
-}
+void TestWavePages::cleanup() { m_sim.Stop(); }
 
 void TestWavePages::Connect(AppEnv &env)
 {
@@ -523,11 +520,12 @@ void TestWavePages::csvRoundTripByteForByte()
 #ifdef VANTOR_PYTHON
     // Another program reads it as one value per row.
     QProcess python;
-    python.start(QStringLiteral(VANTOR_PYTHON),
-                 {QStringLiteral("-c"),
-                  QStringLiteral("import csv,sys\nrows=list(csv.reader(open(sys.argv[1],newline='')))\n"
-                                 "assert all(len(r)==1 for r in rows)\nprint(len(rows),rows[0][0],rows[3][0],rows[4][0])"),
-                  env.path("one.csv")});
+    python.start(
+        QStringLiteral(VANTOR_PYTHON),
+        {QStringLiteral("-c"),
+         QStringLiteral("import csv,sys\nrows=list(csv.reader(open(sys.argv[1],newline='')))\n"
+                        "assert all(len(r)==1 for r in rows)\nprint(len(rows),rows[0][0],rows[3][0],rows[4][0])"),
+         env.path("one.csv")});
     QVERIFY(python.waitForFinished(20000));
     QCOMPARE(python.exitCode(), 0);
     QCOMPARE(QString::fromLatin1(python.readAllStandardOutput()).trimmed(),
@@ -605,7 +603,8 @@ void TestWavePages::dataPageSaveAsAndCommands()
     env.ui.clear();
     data->PrintWaveData();
     QCOMPARE(env.messageTexts(), QStringList{"There is no Wave Data for print!"});
-    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("打印失败：波形数据列表中当前没有数据")));
+    QVERIFY(
+        vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("打印失败：波形数据列表中当前没有数据")));
     data->OnEdit();
     QCOMPARE(env.frame->paneText(0), QStringLiteral("当前操作：编辑波形数据"));
 
@@ -667,8 +666,10 @@ void TestWavePages::refusedFilesChangeNothing_data()
     QTest::newRow("wdf above 24000") << "d.wdf" << big << incorrect;
     QTest::newRow("wdf short") << "e.wdf" << withInt(0, 1000) << incorrect;
     QTest::newRow("wdf text block") << "f.wdf" << withInt(4, 64) << incorrect;
-    QTest::newRow("csv unreadable") << "missing.csv" << QByteArray() << QStringLiteral("Try to openning the selected file failed!");
-    QTest::newRow("other type") << "g.txt" << QByteArray("1") << QStringLiteral("Try to openning the selected file failed!");
+    QTest::newRow("csv unreadable") << "missing.csv" << QByteArray()
+                                    << QStringLiteral("Try to openning the selected file failed!");
+    QTest::newRow("other type") << "g.txt" << QByteArray("1")
+                                << QStringLiteral("Try to openning the selected file failed!");
 }
 
 void TestWavePages::refusedFilesChangeNothing()
@@ -714,12 +715,12 @@ void TestWavePages::copyTextLayout()
     g_bWaveDataHasData = 1;
     Data(env)->CopyWaveData();
     QCOMPARE(env.ui.clipboardTexts.size(), 1);
-    const QString expected = QStringLiteral(
-        "#        CH1       CH2       CH3       CH4       Chan5     Chan6     Chan7     \n"
-        "1        12                                                1234567890         \n"
-        "2        255                                               7                  \n"
-        "3                                                          8         123456789\n"
-        "\n");
+    const QString expected =
+        QStringLiteral("#        CH1       CH2       CH3       CH4       Chan5     Chan6     Chan7     \n"
+                       "1        12                                                1234567890         \n"
+                       "2        255                                               7                  \n"
+                       "3                                                          8         123456789\n"
+                       "\n");
     QCOMPARE(env.ui.clipboardTexts[0], expected);
     const QStringList lines = expected.split('\n');
     QCOMPARE(lines[0].size() + 1, 80);
@@ -789,7 +790,8 @@ void TestWavePages::graphPicturesZoomAndReadout()
 
     graph->graph()->replot();
     const QPoint at(int(graph->graph()->xAxis->coordToPixel(250)), int(graph->graph()->yAxis->coordToPixel(110)));
-    QMouseEvent move(QEvent::MouseMove, at, graph->graph()->mapToGlobal(at), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, at, graph->graph()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(graph->graph(), &move);
     const QStringList parts = graph->cursorText().split(QRegularExpression("\\s+"));
     QCOMPARE(parts.size(), 4);
