@@ -17,12 +17,14 @@
 
 namespace {
 
-std::optional<std::vector<std::uint8_t>> anyBytes(std::uint16_t, std::uint16_t count) {
+std::optional<std::vector<std::uint8_t>> anyBytes(std::uint16_t, std::uint16_t count)
+{
     return std::vector<std::uint8_t>(count, 0x5A);
 }
 
 struct Device {
-    explicit Device(const std::string &path) : sim(path) {
+    explicit Device(const std::string &path) : sim(path)
+    {
         sim.setRecording(false);
         sim.setLogLimit(64);
         sim.setReadHandler(anyBytes);
@@ -32,11 +34,13 @@ struct Device {
     ferrule::SimUsbDevice sim;
 };
 
-std::string socketPath(const char *what) {
+std::string socketPath(const char *what)
+{
     return "/tmp/ferrule-bench-" + std::to_string(::getpid()) + "-" + what + ".sock";
 }
 
-bool load(Device &device, benchmark::State &state) {
+bool load(Device &device, benchmark::State &state)
+{
     ::setenv(FERRULE_SIM_ENV, device.sim.socketPath().c_str(), 1);
     static FerruleNotifyTarget target{FERRULE_NOTIFY_MAGIC, nullptr, nullptr};
     if (LoadUSBDevice(&target) == 1)
@@ -45,7 +49,8 @@ bool load(Device &device, benchmark::State &state) {
     return false;
 }
 
-void ferruleWrite(benchmark::State &state) {
+void ferruleWrite(benchmark::State &state)
+{
     Device device(socketPath("w"));
     if (!load(device, state))
         return;
@@ -57,7 +62,8 @@ void ferruleWrite(benchmark::State &state) {
     UnloadUSBDevice();
 }
 
-void ferruleRead(benchmark::State &state) {
+void ferruleRead(benchmark::State &state)
+{
     Device device(socketPath("r"));
     if (!load(device, state))
         return;
@@ -69,7 +75,8 @@ void ferruleRead(benchmark::State &state) {
     UnloadUSBDevice();
 }
 
-ferrule::UniqueFd connectBare(const std::string &path) {
+ferrule::UniqueFd connectBare(const std::string &path)
+{
     sockaddr_un addr{};
     socklen_t len = 0;
     ferrule::makeUnixAddress(path, addr, len);
@@ -79,14 +86,16 @@ ferrule::UniqueFd connectBare(const std::string &path) {
     return fd;
 }
 
-void sendCommand(int fd, const ferrule::CommandFields &fields) {
+void sendCommand(int fd, const ferrule::CommandFields &fields)
+{
     std::uint8_t packet[1 + 64] = {FERRULE_SIM_EP_COMMAND};
     auto block = ferrule::encodeCommandBlock(fields);
     std::memcpy(packet + 1, block.data(), block.size());
     ::send(fd, packet, sizeof packet, MSG_NOSIGNAL);
 }
 
-void bareWrite(benchmark::State &state) {
+void bareWrite(benchmark::State &state)
+{
     Device device(socketPath("bw"));
     ferrule::UniqueFd fd = connectBare(device.sim.socketPath());
     const auto count = static_cast<std::size_t>(state.range(0));
@@ -101,7 +110,8 @@ void bareWrite(benchmark::State &state) {
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
-void bareRead(benchmark::State &state) {
+void bareRead(benchmark::State &state)
+{
     Device device(socketPath("br"));
     ferrule::UniqueFd fd = connectBare(device.sim.socketPath());
     const auto count = static_cast<std::size_t>(state.range(0));

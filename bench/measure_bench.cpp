@@ -15,42 +15,48 @@ namespace {
 constexpr int kCount = TAVLINK_RECORD_BYTES;
 
 // A noisy square with some ringing: every search has real work to do.
-std::vector<uint8_t> makeRecord(int shift) {
+std::vector<uint8_t> makeRecord(int shift)
+{
     std::vector<uint8_t> r(kCount);
     std::mt19937 rng(7 + shift);
     std::normal_distribution<double> noise(0.0, 2.0);
     for (int i = 0; i < kCount; ++i) {
         const int p = (i + shift) % 1200;
         double v = p < 600 ? 190 : 60;
-        if (p < 30) v += 15 * std::exp(-p / 8.0);
+        if (p < 30)
+            v += 15 * std::exp(-p / 8.0);
         v += noise(rng);
         r[i] = static_cast<uint8_t>(std::lround(std::fmin(255, std::fmax(0, v))));
     }
     return r;
 }
 
-const std::vector<uint8_t> &first() {
+const std::vector<uint8_t> &first()
+{
     static const auto r = makeRecord(0);
     return r;
 }
-const std::vector<uint8_t> &second() {
+const std::vector<uint8_t> &second()
+{
     static const auto r = makeRecord(150);
     return r;
 }
 
-template <typename Fn>
-void perSample(benchmark::State &state, Fn fn) {
+template <typename Fn> void perSample(benchmark::State &state, Fn fn)
+{
     const uint8_t *s = first().data();
-    for (auto _ : state) benchmark::DoNotOptimize(fn(s));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(fn(s));
     state.SetItemsProcessed(state.iterations() * kCount);
 }
 
-#define CHANNEL_BENCH(name, ...)                                                          \
-    void BM_##name(benchmark::State &state) {                                             \
-        uint16_t a, b, c, d;                                                              \
-        (void)b, (void)c, (void)d;                                                        \
-        perSample(state, [&](const uint8_t *s) { return measure_##name(1, s, kCount, __VA_ARGS__); }); \
-    }                                                                                     \
+#define CHANNEL_BENCH(name, ...)                                                                                       \
+    void BM_##name(benchmark::State &state)                                                                            \
+    {                                                                                                                  \
+        uint16_t a, b, c, d;                                                                                           \
+        (void)b, (void)c, (void)d;                                                                                     \
+        perSample(state, [&](const uint8_t *s) { return measure_##name(1, s, kCount, __VA_ARGS__); });                 \
+    }                                                                                                                  \
     BENCHMARK(BM_##name)
 
 CHANNEL_BENCH(basic, &a, &b);
@@ -71,35 +77,36 @@ CHANNEL_BENCH(get_RPREShoot, &a);
 CHANNEL_BENCH(get_FPREShoot, &a);
 
 // Alternating records: every call misses the per-channel pass cache.
-void BM_basic_cold(benchmark::State &state) {
+void BM_basic_cold(benchmark::State &state)
+{
     const uint8_t *recs[2] = {first().data(), second().data()};
     uint16_t a, b;
     int k = 0;
-    for (auto _ : state) benchmark::DoNotOptimize(measure_basic(1, recs[k ^= 1], kCount, &a, &b));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(measure_basic(1, recs[k ^= 1], kCount, &a, &b));
     state.SetItemsProcessed(state.iterations() * kCount);
 }
 BENCHMARK(BM_basic_cold);
 
-void BM_delay_frr(benchmark::State &state) {
+void BM_delay_frr(benchmark::State &state)
+{
     int v;
-    perSample(state, [&](const uint8_t *s) {
-        return measure_get_frr(&v, s, second().data(), kCount);
-    });
+    perSample(state, [&](const uint8_t *s) { return measure_get_frr(&v, s, second().data(), kCount); });
 }
 BENCHMARK(BM_delay_frr);
 
-void BM_phase(benchmark::State &state) {
+void BM_phase(benchmark::State &state)
+{
     int v;
-    perSample(state, [&](const uint8_t *s) {
-        return measure_get_phase(&v, s, second().data(), 1200, 1200, kCount);
-    });
+    perSample(state, [&](const uint8_t *s) { return measure_get_phase(&v, s, second().data(), 1200, 1200, kCount); });
 }
 BENCHMARK(BM_phase);
 
 // The 32 items of one channel's measurement page, measured and transformed.
 // With `alternate` each block gets a record other than the last one, as a
 // refresh with new samples does.
-void wholeBlock(benchmark::State &state, bool alternate) {
+void wholeBlock(benchmark::State &state, bool alternate)
+{
     const double vpd = 0.5, zero = 128, tb = 1e-3;
     int k = 0;
     for (auto _ : state) {
@@ -150,12 +157,10 @@ void wholeBlock(benchmark::State &state, bool alternate) {
         transform_phase(d, period, &v1);
         using Delay = int (*)(int *, const uint8_t *, const uint8_t *, int);
         using DelayT = void (*)(int, double, int, const char *, char *, double *);
-        static const Delay delays[] = {measure_get_frr, measure_get_frf, measure_get_ffr,
-                                       measure_get_fff, measure_get_lrr, measure_get_lrf,
-                                       measure_get_lfr, measure_get_lff};
-        static const DelayT delayT[] = {transform_frr, transform_frf, transform_ffr,
-                                        transform_fff, transform_lrr, transform_lrf,
-                                        transform_lfr, transform_lff};
+        static const Delay delays[] = {measure_get_frr, measure_get_frf, measure_get_ffr, measure_get_fff,
+                                       measure_get_lrr, measure_get_lrf, measure_get_lfr, measure_get_lff};
+        static const DelayT delayT[] = {transform_frr, transform_frf, transform_ffr, transform_fff,
+                                        transform_lrr, transform_lrf, transform_lfr, transform_lff};
         for (int k = 0; k < 8; ++k) {
             delays[k](&d, s, t, kCount);
             delayT[k](d, tb, kCount, "s", u1, &v1);

@@ -24,10 +24,10 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <malloc.h>
 #include <memory>
 #include <qcustomplot.h>
 #include <thread>
-#include <malloc.h>
 #include <unistd.h>
 
 namespace {
