@@ -1,7 +1,7 @@
 // Start-up of the shell: from main() to the first paint of the main window
 // (the first iteration is the cold start a user sees), then repeated frame
 // creation; the resident memory after start-up is reported as a counter.
-#include "shell/globals.h"
+#include "platform/globals.h"
 #include "shell/main_frame.h"
 #include "shell/vantor_app.h"
 

@@ -4,7 +4,7 @@
 // the copy of a full table. With the real waits: one whole refresh against
 // the sum of the waits it spent (protocol waits and the page's own pauses).
 #include "platform/ui_services.h"
-#include "shell/globals.h"
+#include "platform/globals.h"
 #include "shell/main_frame.h"
 #include "shell/panes.h"
 #include "shell/vantor_app.h"

@@ -62,6 +62,12 @@ void LinkGate::runJob(const std::function<void()> &job)
         return;
     }
 
+    // A timer, a queued call or a paint handler that reaches the gate while
+    // the UI thread waits for another job would run its exchange in the
+    // middle of that job's command.
+    if (m_waiting)
+        qFatal("LinkGate: a job was started from inside another job's wait");
+
     ++m_depth;
     m_ui.beginWaitCursor();
     QEventLoop loop;
@@ -77,8 +83,10 @@ void LinkGate::runJob(const std::function<void()> &job)
         });
     }
     m_cv.notify_all();
+    m_waiting = true;
     while (!done->load())
         loop.exec(QEventLoop::ExcludeUserInputEvents);
+    m_waiting = false;
     // The loop must outlive the worker's last touch of it; a quit that was
     // never needed is dropped with the loop.
     while (!posted->load())

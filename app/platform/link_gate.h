@@ -1,6 +1,13 @@
 // Every call into the instrument libraries goes through one gate: the calls
 // run on a single link thread, one at a time, in the order issued, while the
 // UI thread keeps painting in an event loop that admits no user input.
+//
+// The rule of a job: it fills only the buffers its caller handed it (locals
+// of the caller, captured by reference) and never touches the application's
+// g_... globals or a widget; the caller stores the results on the UI thread
+// after run() returns. A job never starts another job, and nothing that runs
+// inside the UI thread's wait may start one either: that would interleave two
+// commands' exchanges, so it stops the program.
 #pragma once
 
 #include <QObject>
@@ -57,6 +64,7 @@ private:
     UiServices &m_ui;
     Mode m_mode;
     int m_depth = 0;
+    bool m_waiting = false;  // the UI thread is inside a job's wait
     std::deque<std::function<void()>> m_deferred;
     bool m_draining = false;
 

@@ -1,7 +1,8 @@
 #include "base_operation.h"
 
+#include "../platform/control_ids.h"
+#include "../platform/globals.h"
 #include "../views/view_pages.h"
-#include "globals.h"
 #include "logs.h"
 #include "main_frame.h"
 #include "panes.h"
@@ -115,10 +116,12 @@ CBaseOperation::CBaseOperation(QWidget *parent) : QWidget(parent)
         return b;
     };
 
-    auto *gotoBox = Ctrl(new QGroupBox(QStringLiteral("Goto View"), this), 1176);
+    auto *gotoBox = Ctrl(new QGroupBox(QStringLiteral("Goto View"), this), IDC_BASE_GOTO_GROUP);
     auto *gotoLayout = new QVBoxLayout(gotoBox);
-    const std::pair<int, const char *> gotoButtons[] = {
-        {1067, "Wave Graph"}, {1100, "Wave Data"}, {1101, "Wave Measure"}, {1066, "DSO Bitmap"}};
+    const std::pair<int, const char *> gotoButtons[] = {{IDC_BASE_GOTO_GRAPH, "Wave Graph"},
+                                                        {IDC_BASE_GOTO_DATA, "Wave Data"},
+                                                        {IDC_BASE_GOTO_MEASURE, "Wave Measure"},
+                                                        {IDC_BASE_GOTO_BITMAP, "DSO Bitmap"}};
     for (const auto &[id, text] : gotoButtons) {
         const int button = id;
         connect(addButton(gotoLayout, id, QString::fromLatin1(text)), &QPushButton::clicked, this,
@@ -126,12 +129,13 @@ CBaseOperation::CBaseOperation(QWidget *parent) : QWidget(parent)
     }
     layout->addWidget(gotoBox);
 
-    auto *openBox = Ctrl(new QGroupBox(QStringLiteral("Open Files"), this), 1177);
+    auto *openBox = Ctrl(new QGroupBox(QStringLiteral("Open Files"), this), IDC_BASE_OPEN_GROUP);
     auto *openGrid = new QGridLayout(openBox);
-    const std::tuple<int, int, const char *> openRows[] = {{1017, 1178, "Graph file"},
-                                                           {1069, 1179, "Data file"},
-                                                           {1014, 1180, "Measure file"},
-                                                           {1015, 1181, "Bitmap file"}};
+    const std::tuple<int, int, const char *> openRows[] = {
+        {IDC_BASE_OPEN_GRAPH, IDC_BASE_LABEL_GRAPH, "Graph file"},
+        {IDC_BASE_OPEN_DATA, IDC_BASE_LABEL_DATA, "Data file"},
+        {IDC_BASE_OPEN_MEASURE, IDC_BASE_LABEL_MEASURE, "Measure file"},
+        {IDC_BASE_OPEN_BITMAP, IDC_BASE_LABEL_BITMAP, "Bitmap file"}};
     int row = 0;
     for (const auto &[id, labelId, text] : openRows) {
         openGrid->addWidget(Ctrl(new QLabel(QString::fromLatin1(text), openBox), labelId), row, 0);
@@ -143,20 +147,20 @@ CBaseOperation::CBaseOperation(QWidget *parent) : QWidget(parent)
     }
     layout->addWidget(openBox);
 
-    auto *deviceBox = Ctrl(new QGroupBox(QStringLiteral("Device Setting Oper"), this), 1182);
+    auto *deviceBox = Ctrl(new QGroupBox(QStringLiteral("Device Setting Oper"), this), IDC_BASE_DEVICE_GROUP);
     auto *deviceLayout = new QVBoxLayout(deviceBox);
-    connect(addButton(deviceLayout, 1068, QStringLiteral("Upload")), &QPushButton::clicked, this,
+    connect(addButton(deviceLayout, IDC_BASE_UPLOAD, QStringLiteral("Upload")), &QPushButton::clicked, this,
             &CBaseOperation::OnUpload);
-    connect(addButton(deviceLayout, 1071, QStringLiteral("Download")), &QPushButton::clicked, this,
+    connect(addButton(deviceLayout, IDC_BASE_DOWNLOAD, QStringLiteral("Download")), &QPushButton::clicked, this,
             &CBaseOperation::OnDownload);
-    connect(addButton(deviceLayout, 1074, QStringLiteral("Open")), &QPushButton::clicked, this,
+    connect(addButton(deviceLayout, IDC_BASE_OPEN, QStringLiteral("Open")), &QPushButton::clicked, this,
             &CBaseOperation::OnOpen);
-    connect(addButton(deviceLayout, 1075, QStringLiteral("Save")), &QPushButton::clicked, this,
+    connect(addButton(deviceLayout, IDC_BASE_SAVE, QStringLiteral("Save")), &QPushButton::clicked, this,
             &CBaseOperation::OnSave);
-    connect(addButton(deviceLayout, 1076, QStringLiteral("Save As")), &QPushButton::clicked, this,
+    connect(addButton(deviceLayout, IDC_BASE_SAVE_AS, QStringLiteral("Save As")), &QPushButton::clicked, this,
             &CBaseOperation::OnSaveAs);
-    deviceLayout->addWidget(Ctrl(new QLabel(QStringLiteral("Current file："), deviceBox), 1183));
-    m_edit = Ctrl(new QLineEdit(deviceBox), 1147);
+    deviceLayout->addWidget(Ctrl(new QLabel(QStringLiteral("Current file："), deviceBox), IDC_BASE_FILE_LABEL));
+    m_edit = Ctrl(new QLineEdit(deviceBox), IDC_BASE_FILE);
     m_edit->setReadOnly(true);
     m_edit->setStyleSheet(QStringLiteral("QLineEdit { background: white; }"));
     deviceLayout->addWidget(m_edit);
@@ -164,15 +168,15 @@ CBaseOperation::CBaseOperation(QWidget *parent) : QWidget(parent)
     layout->addStretch(1);
 
     if (!g_bDsoBound) {
-        button(1068)->setEnabled(false);
-        button(1071)->setEnabled(false);
+        button(IDC_BASE_UPLOAD)->setEnabled(false);
+        button(IDC_BASE_DOWNLOAD)->setEnabled(false);
     }
     if (!g_bSettingHeld) {
-        button(1075)->setEnabled(false);
-        button(1076)->setEnabled(false);
+        button(IDC_BASE_SAVE)->setEnabled(false);
+        button(IDC_BASE_SAVE_AS)->setEnabled(false);
     }
     if (NeedsLocalising())
-        LocaliseDialog(this, 156);
+        LocaliseDialog(this, IDD_BASE_OPERATION);
 }
 
 QPushButton *CBaseOperation::button(int id) const { return findChild<QPushButton *>(QStringLiteral("id%1").arg(id)); }
@@ -196,35 +200,35 @@ void CBaseOperation::GotoView(int tab)
         return;
     }
     right->SelectTab(tab);
-    if (tab == 3 && right->dataPage())
+    if (tab == TAB_WAVE_DATA && right->dataPage())
         right->dataPage()->RefillChannelColumns();
-    if (tab == 4 && right->measurePage())
+    if (tab == TAB_MEASURE && right->measurePage())
         right->measurePage()->RefreshPassFailColumns();
 }
 
 void CBaseOperation::SetDeviceButtons(bool enable)
 {
-    button(1068)->setEnabled(enable);
-    button(1071)->setEnabled(enable && g_bSettingHeld);
+    button(IDC_BASE_UPLOAD)->setEnabled(enable);
+    button(IDC_BASE_DOWNLOAD)->setEnabled(enable && g_bSettingHeld);
 }
 
 void CBaseOperation::OnGotoView(int buttonId)
 {
     switch (buttonId) {
-    case 1067:
-        GotoView(1);
+    case IDC_BASE_GOTO_GRAPH:
+        GotoView(TAB_WAVE_GRAPH);
         Log("Goto the Wave Graph View", "波形图像视图");
         break;
-    case 1100:
-        GotoView(3);
+    case IDC_BASE_GOTO_DATA:
+        GotoView(TAB_WAVE_DATA);
         Log("Goto the Wave Data View", "波形数据视图");
         break;
-    case 1101:
-        GotoView(4);
+    case IDC_BASE_GOTO_MEASURE:
+        GotoView(TAB_MEASURE);
         Log("Goto the Wave Measurement View", "波形测量值视图");
         break;
-    case 1066:
-        GotoView(2);
+    case IDC_BASE_GOTO_BITMAP:
+        GotoView(TAB_BITMAP);
         Log("Goto the DSO Bitmap View", "设备位图视图");
         break;
     default: break;
@@ -235,25 +239,25 @@ void CBaseOperation::OnOpenFileView(int buttonId)
 {
     int type = 0, tab = 0;
     switch (buttonId) {
-    case 1017:
+    case IDC_BASE_OPEN_GRAPH:
         Log("Open a Wave Graph file and show the view", "打开波形图像文件并显示");
         type = 5;
-        tab = 1;
+        tab = TAB_WAVE_GRAPH;
         break;
-    case 1069:
+    case IDC_BASE_OPEN_DATA:
         Log("Open a Wave Data file and show the view", "打开波形数据文件并显示");
         type = 2;
-        tab = 3;
+        tab = TAB_WAVE_DATA;
         break;
-    case 1014:
+    case IDC_BASE_OPEN_MEASURE:
         Log("Open a Wave Measurement file and show the view", "打开波形测量值文件并显示");
         type = 3;
-        tab = 4;
+        tab = TAB_MEASURE;
         break;
-    case 1015:
+    case IDC_BASE_OPEN_BITMAP:
         Log("Open a DSO Bitmap file and show the view", "打开位图文件并显示");
         type = 1;
-        tab = 2;
+        tab = TAB_BITMAP;
         break;
     default: return;
     }
@@ -267,10 +271,10 @@ void CBaseOperation::OnOpenFileView(int buttonId)
         return;
     }
     switch (tab) {
-    case 1: right->OpenWaveGraphFile(); break;
-    case 3: right->OpenWaveDataFile(); break;
-    case 4: right->OpenMeasurementFile(); break;
-    case 2: right->OpenBitmapFile(); break;
+    case TAB_WAVE_GRAPH: right->OpenWaveGraphFile(); break;
+    case TAB_WAVE_DATA: right->OpenWaveDataFile(); break;
+    case TAB_MEASURE: right->OpenMeasurementFile(); break;
+    case TAB_BITMAP: right->OpenBitmapFile(); break;
     }
 }
 
@@ -289,9 +293,9 @@ void CBaseOperation::OnUpload()
         SetCurrentFile(QString::asprintf("%04d%02d%02d-%02d%02d%02d", d.year(), d.month(), d.day(), t.hour(),
                                          t.minute(), t.second()));
         g_bSettingHeld = 1;
-        button(1075)->setEnabled(true);
-        button(1076)->setEnabled(true);
-        button(1071)->setEnabled(true);
+        button(IDC_BASE_SAVE)->setEnabled(true);
+        button(IDC_BASE_SAVE_AS)->setEnabled(true);
+        button(IDC_BASE_DOWNLOAD)->setEnabled(true);
     } else {
         DebugLog(QStringLiteral("从设备下载设备配置数据失败"), kWarning);
         AfxGetApp()->ui().messageBox(Frame(), QStringLiteral("Error"),
@@ -299,9 +303,9 @@ void CBaseOperation::OnUpload()
                                      MsgIcon::Information);
         if (CMainFrame *f = Frame())
             f->RefreshLinkLamp();
-        button(1075)->setEnabled(false);
-        button(1076)->setEnabled(false);
-        button(1071)->setEnabled(false);
+        button(IDC_BASE_SAVE)->setEnabled(false);
+        button(IDC_BASE_SAVE_AS)->setEnabled(false);
+        button(IDC_BASE_DOWNLOAD)->setEnabled(false);
     }
 }
 
@@ -336,9 +340,9 @@ void CBaseOperation::OnOpen()
     if (got < 0)
         DebugLog(QStringLiteral("读取‘设备配置数据’文件失败"), kNormal);
     file.close();
-    button(1075)->setEnabled(false);
-    button(1076)->setEnabled(true);
-    button(1071)->setEnabled(g_bDsoBound != 0);
+    button(IDC_BASE_SAVE)->setEnabled(false);
+    button(IDC_BASE_SAVE_AS)->setEnabled(true);
+    button(IDC_BASE_DOWNLOAD)->setEnabled(g_bDsoBound != 0);
     SetCurrentFile(g_szOpenFilePath);
     g_bSettingHeld = 1;
 }

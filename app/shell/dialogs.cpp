@@ -1,6 +1,8 @@
 #include "dialogs.h"
 
-#include "globals.h"
+#include "../platform/control_ids.h"
+#include "../platform/globals.h"
+#include "../platform/language.h"
 #include "vantor_app.h"
 
 #include <QButtonGroup>
@@ -23,64 +25,18 @@ QLabel *Label(const QString &text, int id, QWidget *parent) { return Ctrl(new QL
 
 }  // namespace
 
-// ---- base -------------------------------------------------------------------------
-
-CVantorDialog::CVantorDialog(QWidget *parent, int dialogId, const QString &title) : QDialog(parent), m_nId(dialogId)
-{
-    setObjectName(QStringLiteral("IDD%1").arg(dialogId));
-    setWindowTitle(title);
-}
-
-void CVantorDialog::initDialog()
-{
-    if (m_bInited)
-        return;
-    m_bInited = true;
-    if (NeedsLocalising())
-        LocaliseDialog(this, m_nId);
-    OnInitDialog();
-}
-
-bool CVantorDialog::OnOK()
-{
-    if (!DoDataExchange())
-        return false;
-    accept();
-    return true;
-}
-
-void CVantorDialog::showEvent(QShowEvent *event)
-{
-    initDialog();
-    QDialog::showEvent(event);
-}
-
-void CVantorDialog::AddOkCancel(QBoxLayout *layout)
-{
-    auto *row = new QHBoxLayout;
-    row->addStretch(1);
-    auto *ok = Ctrl(new QPushButton(QStringLiteral("OK"), this), 1);
-    auto *cancel = Ctrl(new QPushButton(QStringLiteral("Cancel"), this), 2);
-    ok->setDefault(true);
-    row->addWidget(ok);
-    row->addWidget(cancel);
-    layout->addLayout(row);
-    connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-}
-
 // ---- About -------------------------------------------------------------------------
 
-CAboutDlg::CAboutDlg(QWidget *parent) : CVantorDialog(parent, 100, QStringLiteral("About Vantor"))
+CAboutDlg::CAboutDlg(QWidget *parent) : CVantorDialog(parent, IDD_ABOUTBOX, QStringLiteral("About Vantor"))
 {
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Label(QStringLiteral("Vantor Version 3.0"), 1211, this));
-    m_brand = Label(QString(), 1212, this);
+    layout->addWidget(Label(QStringLiteral("Vantor Version 3.0"), IDC_ABOUT_VERSION, this));
+    m_brand = Label(QString(), IDC_ABOUT_BRAND, this);
     layout->addWidget(m_brand);
-    layout->addWidget(Label(QStringLiteral("Oscilloscope companion for the desktop"), 1213, this));
+    layout->addWidget(Label(QStringLiteral("Oscilloscope companion for the desktop"), IDC_ABOUT_TEXT, this));
     auto *row = new QHBoxLayout;
     row->addStretch(1);
-    auto *ok = Ctrl(new QPushButton(QStringLiteral("OK"), this), 1);
+    auto *ok = Ctrl(new QPushButton(QStringLiteral("OK"), this), IDC_OK);
     row->addWidget(ok);
     layout->addLayout(row);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -96,16 +52,16 @@ QString CAboutDlg::brandText() const { return m_brand->text(); }
 
 // ---- connect setting -----------------------------------------------------------------
 
-CRS232Dlg::CRS232Dlg(QWidget *parent) : CVantorDialog(parent, 220, QStringLiteral("CONNECT SETTING"))
+CRS232Dlg::CRS232Dlg(QWidget *parent) : CVantorDialog(parent, IDD_CONNECT_SETTING, QStringLiteral("CONNECT SETTING"))
 {
     auto *layout = new QVBoxLayout(this);
-    auto *io = Ctrl(new QGroupBox(QStringLiteral("IO Selecting"), this), 1186);
+    auto *io = Ctrl(new QGroupBox(QStringLiteral("IO Selecting"), this), IDC_CONNECT_IO_GROUP);
     auto *ioRow = new QHBoxLayout(io);
     m_group = new QButtonGroup(this);
     const char *names[3] = {"USB", "RS232", "Ethernet"};
-    const int linkTypes[3] = {1, 0, 2};
+    const int linkTypes[3] = {IDC_OK, 0, IDC_CANCEL};
     for (int i = 0; i < 3; ++i) {
-        auto *r = Ctrl(new QRadioButton(QString::fromLatin1(names[i]), io), 1161 + i);
+        auto *r = Ctrl(new QRadioButton(QString::fromLatin1(names[i]), io), IDC_CONNECT_USB + i);
         m_group->addButton(r, i);
         ioRow->addWidget(r);
         const int type = linkTypes[i];
@@ -113,27 +69,27 @@ CRS232Dlg::CRS232Dlg(QWidget *parent) : CVantorDialog(parent, 220, QStringLitera
     }
     layout->addWidget(io);
 
-    auto *serial = Ctrl(new QGroupBox(QStringLiteral("RS232 Setting"), this), 1187);
+    auto *serial = Ctrl(new QGroupBox(QStringLiteral("RS232 Setting"), this), IDC_CONNECT_RS232_GROUP);
     auto *serialForm = new QFormLayout(serial);
-    m_com = Ctrl(new QComboBox(serial), 1136);
+    m_com = Ctrl(new QComboBox(serial), IDC_CONNECT_COM);
     for (int i = 1; i <= 7; ++i)
         m_com->addItem(QStringLiteral("COM%1").arg(i));
-    m_baud = Ctrl(new QComboBox(serial), 1137);
+    m_baud = Ctrl(new QComboBox(serial), IDC_CONNECT_BAUD);
     for (const char *b : {"300", "2400", "4800", "9600", "19200", "38400"})
         m_baud->addItem(QString::fromLatin1(b));
-    serialForm->addRow(Label(QStringLiteral("RS232 Port"), 1188, serial), m_com);
-    serialForm->addRow(Label(QStringLiteral("Baud Rate"), 1189, serial), m_baud);
+    serialForm->addRow(Label(QStringLiteral("RS232 Port"), IDC_CONNECT_COM_LABEL, serial), m_com);
+    serialForm->addRow(Label(QStringLiteral("Baud Rate"), IDC_CONNECT_BAUD_LABEL, serial), m_baud);
     layout->addWidget(serial);
 
-    auto *net = Ctrl(new QGroupBox(QStringLiteral("Ethernet Setting"), this), 1190);
+    auto *net = Ctrl(new QGroupBox(QStringLiteral("Ethernet Setting"), this), IDC_CONNECT_ETHERNET_GROUP);
     auto *netForm = new QFormLayout(net);
-    m_ip = Ctrl(new QLineEdit(net), 1168);
+    m_ip = Ctrl(new QLineEdit(net), IDC_CONNECT_IP);
     // Four parts of 0..255, as an address control accepts them.
     m_ip->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("^((25[0-5]|2[0-4]\\d|1?\\d?\\d)(\\.|$)){0,4}$")), m_ip));
-    m_portEdit = Ctrl(new QLineEdit(net), 1130);
-    netForm->addRow(Label(QStringLiteral("IP"), 1191, net), m_ip);
-    netForm->addRow(Label(QStringLiteral("Port"), 1192, net), m_portEdit);
+        QRegularExpression(QStringLiteral("^((25[0-5]|IDC_CANCEL[0-4]\\d|IDC_OK?\\d?\\d)(\\.|$)){0,4}$")), m_ip));
+    m_portEdit = Ctrl(new QLineEdit(net), IDC_CONNECT_PORT);
+    netForm->addRow(Label(QStringLiteral("IP"), IDC_CONNECT_IP_LABEL, net), m_ip);
+    netForm->addRow(Label(QStringLiteral("Port"), IDC_CONNECT_PORT_LABEL, net), m_portEdit);
     layout->addWidget(net);
     AddOkCancel(layout);
 }
@@ -192,15 +148,16 @@ bool CRS232Dlg::DoDataExchange()
 
 // ---- custom time -----------------------------------------------------------------------
 
-CSetCustomTimeDlg::CSetCustomTimeDlg(QWidget *parent) : CVantorDialog(parent, 182, QStringLiteral("Set Custom Time"))
+CSetCustomTimeDlg::CSetCustomTimeDlg(QWidget *parent)
+    : CVantorDialog(parent, IDD_CUSTOM_TIME, QStringLiteral("Set Custom Time"))
 {
     auto *layout = new QVBoxLayout(this);
     auto *note = Label(
         QStringLiteral("Please input the time value in the under edit box(The valid value is 100～9999) Units: ms"),
-        1193, this);
+        IDC_CUSTOM_TIME_NOTE, this);
     note->setWordWrap(true);
     layout->addWidget(note);
-    m_edit = Ctrl(new QLineEdit(this), 1111);
+    m_edit = Ctrl(new QLineEdit(this), IDC_CUSTOM_TIME);
     layout->addWidget(m_edit);
     AddOkCancel(layout);
 }
@@ -212,7 +169,7 @@ bool CSetCustomTimeDlg::DoDataExchange()
     bool ok = false;
     const QString text = m_edit->text().trimmed();
     const uint value = text.toUInt(&ok);
-    if (!ok || value < 100 || value > 9999) {
+    if (!ok || value < IDD_ABOUTBOX || value > 9999) {
         AfxGetApp()->ui().messageBox(this, QStringLiteral("Vantor"),
                                      QStringLiteral("Please enter an integer between 100 and 9999."),
                                      vantor::MsgIcon::Warning);
@@ -226,17 +183,17 @@ bool CSetCustomTimeDlg::DoDataExchange()
 // ---- initial folder ------------------------------------------------------------------------
 
 CAlterFilePathDlg::CAlterFilePathDlg(QWidget *parent)
-    : CVantorDialog(parent, 185, QStringLiteral("Alter the initial path"))
+    : CVantorDialog(parent, IDD_ALTER_PATH, QStringLiteral("Alter the initial path"))
 {
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Label(QStringLiteral("The current path:"), 1194, this));
-    m_current = Ctrl(new QLineEdit(this), 1127);
+    layout->addWidget(Label(QStringLiteral("The current path:"), IDC_PATH_CURRENT_LABEL, this));
+    m_current = Ctrl(new QLineEdit(this), IDC_PATH_CURRENT);
     m_current->setReadOnly(true);
     layout->addWidget(m_current);
-    layout->addWidget(Label(QStringLiteral("The new path:"), 1195, this));
+    layout->addWidget(Label(QStringLiteral("The new path:"), IDC_PATH_NEW_LABEL, this));
     auto *row = new QHBoxLayout;
-    m_new = Ctrl(new QLineEdit(this), 1128);
-    auto *browse = Ctrl(new QPushButton(QStringLiteral("Browse"), this), 1129);
+    m_new = Ctrl(new QLineEdit(this), IDC_PATH_NEW);
+    auto *browse = Ctrl(new QPushButton(QStringLiteral("Browse"), this), IDC_PATH_BROWSE);
     row->addWidget(m_new, 1);
     row->addWidget(browse);
     layout->addLayout(row);
@@ -257,76 +214,5 @@ void CAlterFilePathDlg::OnBrowse()
 bool CAlterFilePathDlg::DoDataExchange()
 {
     m_strNewPath = m_new->text();
-    return true;
-}
-
-// ---- title -----------------------------------------------------------------------------------
-
-CAlterLableNameDlg::CAlterLableNameDlg(QWidget *parent) : CVantorDialog(parent, 184, QStringLiteral("Alter the title"))
-{
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Label(QStringLiteral("The current title:"), 1196, this));
-    m_current = Ctrl(new QLineEdit(this), 1125);
-    m_current->setReadOnly(true);
-    layout->addWidget(m_current);
-    layout->addWidget(Label(QStringLiteral("The new title:"), 1197, this));
-    m_new = Ctrl(new QLineEdit(this), 1126);
-    layout->addWidget(m_new);
-    AddOkCancel(layout);
-}
-
-void CAlterLableNameDlg::OnInitDialog() { m_current->setText(m_strCurrentTitle); }
-
-bool CAlterLableNameDlg::DoDataExchange()
-{
-    m_strNewTitle = m_new->text();
-    return true;
-}
-
-// ---- channel choice ----------------------------------------------------------------------------
-
-CSelectChanDlg::CSelectChanDlg(QWidget *parent) : CVantorDialog(parent, 199, QStringLiteral("Select the Chan"))
-{
-    auto *layout = new QVBoxLayout(this);
-    auto *grid = new QGridLayout;
-    m_group = new QButtonGroup(this);
-    const char *names[7] = {"CH 1", "CH 2", "CH3", "CH4", "Chan 5", "Chan 6", "Chan 7"};
-    for (int i = 0; i < 7; ++i) {
-        auto *r = Ctrl(new QRadioButton(QString::fromLatin1(names[i]), this), 1161 + i);
-        m_group->addButton(r, i);
-        grid->addWidget(r, i % 4, i / 4);
-        connect(r, &QRadioButton::clicked, this, [this] { m_nSelected = m_group->checkedId(); });
-    }
-    layout->addLayout(grid);
-    AddOkCancel(layout);
-}
-
-QRadioButton *CSelectChanDlg::radio(int index) const { return qobject_cast<QRadioButton *>(m_group->button(index)); }
-
-void CSelectChanDlg::OnInitDialog()
-{
-    auto has = [this](int column) {
-        const ChannelSlot &s = g_ChannelSlots[column];
-        return m_nPurpose == 0 ? s.bHasData != 0 : m_nPurpose == 1 ? s.bMeasured != 0 : s.bHasWave != 0;
-    };
-    for (int i = 0; i < 7; ++i)
-        radio(i)->setEnabled(has(i + 1));
-    if (m_nSelected == 0 && !has(1)) {
-        for (int i = 1; i < 7; ++i) {
-            if (has(i + 1)) {
-                m_nSelected = i;
-                break;
-            }
-        }
-    }
-    if (QRadioButton *r = radio(m_nSelected))
-        r->setChecked(true);
-}
-
-bool CSelectChanDlg::DoDataExchange()
-{
-    if (m_group->checkedId() >= 0)
-        m_nSelected = m_group->checkedId();
-    g_nSelectedChannel = m_nSelected;
     return true;
 }

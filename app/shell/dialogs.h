@@ -1,35 +1,14 @@
-// The shell's modal dialogs. Each initialises (and localises) itself when it
-// is run, reads its controls back on OK, and validates only where it must.
+// The shell's modal dialogs: About, connect setting, custom refresh time and
+// the initial folder.
 #pragma once
 
-#include <QDialog>
+#include "../platform/vantor_dialog.h"
 
 class QButtonGroup;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QRadioButton;
-
-class CVantorDialog : public QDialog {
-    Q_OBJECT
-public:
-    CVantorDialog(QWidget *parent, int dialogId, const QString &title);
-    // Runs once, when the dialog is shown (or run by a test).
-    Q_INVOKABLE void initDialog();
-    // Reads the controls; closes with OK unless the data is refused.
-    Q_INVOKABLE bool OnOK();
-    int dialogId() const { return m_nId; }
-
-protected:
-    virtual void OnInitDialog() {}
-    virtual bool DoDataExchange() { return true; }
-    void showEvent(QShowEvent *event) override;
-    void AddOkCancel(class QBoxLayout *layout);
-
-private:
-    int m_nId;
-    bool m_bInited = false;
-};
 
 class CAboutDlg : public CVantorDialog {
     Q_OBJECT
@@ -111,37 +90,4 @@ protected:
 private:
     QLineEdit *m_current;
     QLineEdit *m_new;
-};
-
-class CAlterLableNameDlg : public CVantorDialog {
-    Q_OBJECT
-public:
-    explicit CAlterLableNameDlg(QWidget *parent);
-    QString m_strCurrentTitle;
-    QString m_strNewTitle;
-    QLineEdit *newTitleEdit() const { return m_new; }
-
-protected:
-    void OnInitDialog() override;
-    bool DoDataExchange() override;
-
-private:
-    QLineEdit *m_current;
-    QLineEdit *m_new;
-};
-
-class CSelectChanDlg : public CVantorDialog {
-    Q_OBJECT
-public:
-    explicit CSelectChanDlg(QWidget *parent);
-    int m_nPurpose = 0;   // 0 wave data, 1 measurement, 2 graph
-    int m_nSelected = 0;  // 0..6
-    QRadioButton *radio(int index) const;
-
-protected:
-    void OnInitDialog() override;
-    bool DoDataExchange() override;
-
-private:
-    QButtonGroup *m_group;
 };

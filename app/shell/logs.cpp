@@ -1,29 +1,17 @@
 #include "logs.h"
 
+#include "../platform/debug_log.h"
 #include "../platform/gbk.h"
-#include "globals.h"
-#include "vantor_app.h"
+#include "../platform/globals.h"
 
 #include <QDir>
 #include <QFile>
 
 namespace {
 
-QDateTime Now()
-{
-    CVantorApp *app = AfxGetApp();
-    return app ? app->ui().now() : QDateTime::currentDateTime();
-}
-
-QString LogFolder()
-{
-    CVantorApp *app = AfxGetApp();
-    return app ? app->logDir() : QDir::currentPath();
-}
-
 QByteArray Stamped(const QString &text, bool plain = false)
 {
-    return vantor::CutGbk(LogTimeStamp(Now(), plain) + vantor::ToGbk(text), kPathBytes - 1);
+    return vantor::CutGbk(LogTimeStamp(LogClock(), plain) + vantor::ToGbk(text), kPathBytes - 1);
 }
 
 bool AppendLines(const QByteArray *lines, int count, const QByteArray *extra)
@@ -54,42 +42,11 @@ void EnsureOperateFile()
 
 }  // namespace
 
-QByteArray LogTimeStamp(const QDateTime &when, bool plain)
-{
-    const QDate d = when.date();
-    const QTime t = when.time();
-    const QString text =
-        QString::asprintf(plain ? "%04d%02d%02d-%02dH%02dM%02dS%03dms" : "%04d%02d%02d-%02d时%02d分%02d秒%03d毫秒",
-                          d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(), t.msec());
-    return vantor::ToGbk(text) + QByteArray("\xA1\xAA\xA1\xAA");
-}
-
-QByteArray LevelTag(int level)
-{
-    static const char *const tags[4] = {"NORMAL :", "WARNING:", "ERROR  :", "FATAL  :"};
-    return tags[(level >= 0 && level <= 3) ? level : 0];
-}
-
 QString OperateLogPath()
 {
     if (g_szOperateFilePath.isEmpty())
         g_szOperateFilePath = QDir(LogFolder()).filePath(QStringLiteral("Operate File.txt"));
     return g_szOperateFilePath;
-}
-
-QString DebugLogPath()
-{
-    if (g_szDebugLogPath.isEmpty())
-        g_szDebugLogPath = QDir(LogFolder()).filePath(QStringLiteral("BlogFile.txt"));
-    return g_szDebugLogPath;
-}
-
-void DebugLog(const QString &text, int level)
-{
-    QFile file(DebugLogPath());
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return;
-    file.write(LogTimeStamp(Now()) + LevelTag(level) + vantor::ToGbk(text) + "\r\n");
 }
 
 namespace operate_log {

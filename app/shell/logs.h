@@ -1,20 +1,11 @@
-// The operation log (batched, switchable) and the debug log (always on).
+// The operation log: batched in ten slots, switchable from the menu.
 #pragma once
 
-#include <QByteArray>
-#include <QDateTime>
+#include "../platform/debug_log.h"
+
 #include <QString>
 
-enum DebugLevel { kNormal = 0, kWarning = 1, kError = 2, kFatal = 3 };
-
-// "%04d%02d%02d-%02d时%02d分%02d秒%03d毫秒——" in GBK, or the plain form.
-QByteArray LogTimeStamp(const QDateTime &when, bool plain = false);
-QByteArray LevelTag(int level);
-
-void DebugLog(const QString &text, int level);
-
 QString OperateLogPath();
-QString DebugLogPath();
 
 // Operation log steps; each returns false when the file could not be opened
 // so that the frame can tell the user.

@@ -1,10 +1,12 @@
 #include "main_frame.h"
 
+#include "../panel/simulant_ui_dlg.h"
+#include "../platform/control_ids.h"
+#include "../platform/globals.h"
 #include "../platform/ini_file.h"
 #include "../views/view_pages.h"
 #include "base_operation.h"
 #include "dialogs.h"
-#include "globals.h"
 #include "logs.h"
 #include "panes.h"
 #include "vantor_app.h"
@@ -121,6 +123,8 @@ CMainFrame::CMainFrame()
 CMainFrame::~CMainFrame()
 {
     m_timer.stop();
+    if (views::Host() == this)
+        views::SetHost(nullptr);
     CVantorApp *app = AfxGetApp();
     if (app) {
         // The notice target lives in this object: unregister it even when the
@@ -171,10 +175,12 @@ bool CMainFrame::Create()
     setMinimumSize(m_cxScreen * 3 / 4 + 60, m_cyScreen * 3 / 4 + 10);
     setWindowTitle(QStringLiteral("Vantor"));
 
-    m_wndSplitter = Ctrl(new CRTSplitterWnd(this), 0xE900);
+    views::SetHost(this);
+    m_wndSplitter = Ctrl(new CRTSplitterWnd(this), IDC_SPLITTER);
     setCentralWidget(m_wndSplitter);
     m_wndLeft = new CLeftWnd(m_wndSplitter);
     m_wndRight = new CRightWnd(m_wndSplitter);
+    m_pages = {m_wndRight->graphPage(), m_wndRight->bitmapPage(), m_wndRight->dataPage(), m_wndRight->measurePage()};
     m_wndSplitter->AttachPanes(m_wndLeft, m_wndRight, static_cast<int>(m_cxScreen * 0.1708984375));
 
     BuildMenu();
@@ -187,7 +193,7 @@ bool CMainFrame::Create()
     LoadSettings();
 
     m_wndSplitter->AttachPanes(m_wndLeft, m_wndRight, 175);
-    action(32816)->setChecked(true);
+    action(ID_VIEW_OPERATION_PANE)->setChecked(true);
     m_nLeftPaneState = 8;
 
     if (g_bSaveOperateFile)
@@ -213,8 +219,8 @@ bool CMainFrame::Create()
 void CMainFrame::ShowAtStart()
 {
     show();
-    action(32814)->setChecked(true);
-    action(32815)->setChecked(true);
+    action(ID_VIEW_TOOLBAR)->setChecked(true);
+    action(ID_VIEW_STATUS_BAR)->setChecked(true);
 }
 
 void CMainFrame::MapSerialPorts()
@@ -248,48 +254,48 @@ void CMainFrame::BuildMenu()
     m_menus[3] = bar->addMenu(QStringLiteral("&Help"));
 
     // The Ctrl combinations are labels only; nothing binds them.
-    connect(add(m_menus[0], 32810, QStringLiteral("Connect\tCtrl+B")), &QAction::triggered, this,
+    connect(add(m_menus[0], ID_BIND_USB, QStringLiteral("Connect\tCtrl+B")), &QAction::triggered, this,
             &CMainFrame::OnConnect);
-    connect(add(m_menus[0], 32811, QStringLiteral("Disconnect\tCtrl+U")), &QAction::triggered, this,
+    connect(add(m_menus[0], ID_UNBIND_USB, QStringLiteral("Disconnect\tCtrl+U")), &QAction::triggered, this,
             &CMainFrame::OnDisconnect);
     m_menus[0]->addSeparator();
-    connect(add(m_menus[0], 32813, QStringLiteral("Exit")), &QAction::triggered, this, &CMainFrame::OnExit);
+    connect(add(m_menus[0], ID_APP_EXIT, QStringLiteral("Exit")), &QAction::triggered, this, &CMainFrame::OnExit);
 
-    connect(add(m_menus[1], 32814, QStringLiteral("ToolBar"), true), &QAction::triggered, this,
+    connect(add(m_menus[1], ID_VIEW_TOOLBAR, QStringLiteral("ToolBar"), true), &QAction::triggered, this,
             &CMainFrame::OnToggleToolBar);
-    connect(add(m_menus[1], 32815, QStringLiteral("Status Bar"), true), &QAction::triggered, this,
+    connect(add(m_menus[1], ID_VIEW_STATUS_BAR, QStringLiteral("Status Bar"), true), &QAction::triggered, this,
             &CMainFrame::OnToggleStatusBar);
-    connect(add(m_menus[1], 32816, QStringLiteral("Base Control Panel"), true), &QAction::triggered, this,
-            &CMainFrame::OnToggleLeftPane);
+    connect(add(m_menus[1], ID_VIEW_OPERATION_PANE, QStringLiteral("Base Control Panel"), true), &QAction::triggered,
+            this, &CMainFrame::OnToggleLeftPane);
 
     m_rateMenu = m_menus[2]->addMenu(QStringLiteral("Refresh Rate"));
     const int codes[6] = {0, 1, 2, 3, 5, 10};
     const char *texts[6] = {"0.5 s", "1 s", "2 s", "3 s", "5 s", "10 s"};
     for (int i = 0; i < 6; ++i) {
         const int code = codes[i];
-        connect(add(m_rateMenu, 32817 + i, QString::fromLatin1(texts[i]), true), &QAction::triggered, this,
+        connect(add(m_rateMenu, ID_RATE_500MS + i, QString::fromLatin1(texts[i]), true), &QAction::triggered, this,
                 [this, code] { OnRefreshRate(code); });
     }
-    connect(add(m_rateMenu, 32823, QStringLiteral("Custom..."), true), &QAction::triggered, this,
+    connect(add(m_rateMenu, ID_RATE_CUSTOM, QStringLiteral("Custom..."), true), &QAction::triggered, this,
             &CMainFrame::OnCustomRate);
-    connect(add(m_menus[2], 32831, QStringLiteral("File Destination\tCtrl+P")), &QAction::triggered, this,
+    connect(add(m_menus[2], ID_FILE_DESTINATION, QStringLiteral("File Destination\tCtrl+P")), &QAction::triggered, this,
             &CMainFrame::OnFileDestination);
-    connect(add(m_menus[2], 32825, QStringLiteral("Operate File\tCtrl+D"), true), &QAction::triggered, this,
+    connect(add(m_menus[2], ID_OPERATE_FILE, QStringLiteral("Operate File\tCtrl+D"), true), &QAction::triggered, this,
             &CMainFrame::OnOperateFile);
-    connect(add(m_menus[2], 32826, QStringLiteral("Default Setting")), &QAction::triggered, this,
+    connect(add(m_menus[2], ID_DEFAULT_SETTING, QStringLiteral("Default Setting")), &QAction::triggered, this,
             &CMainFrame::OnDefaultSetting);
     m_menus[2]->addSeparator();
-    connect(add(m_menus[2], 32847, QStringLiteral("Connect Setting")), &QAction::triggered, this,
+    connect(add(m_menus[2], ID_CONNECT_SETTING, QStringLiteral("Connect Setting")), &QAction::triggered, this,
             &CMainFrame::OnConnectSetting);
-    connect(add(m_menus[2], 32834, QStringLiteral("Test Connection")), &QAction::triggered, this,
+    connect(add(m_menus[2], ID_TEST_CONNECTION, QStringLiteral("Test Connection")), &QAction::triggered, this,
             &CMainFrame::OnTestConnection);
 
-    connect(add(m_menus[3], 32828, QStringLiteral("About")), &QAction::triggered, this,
+    connect(add(m_menus[3], ID_APP_ABOUT, QStringLiteral("About")), &QAction::triggered, this,
             [] { AfxGetApp()->OnAppAbout(); });
     QAction *panel = new QAction(this);
-    panel->setProperty("ctrlId", 32809);
+    panel->setProperty("ctrlId", ID_SHOW_PANEL);
     panel->setObjectName(QStringLiteral("id32809"));
-    m_actions[32809] = panel;
+    m_actions[ID_SHOW_PANEL] = panel;
     connect(panel, &QAction::triggered, this, &CMainFrame::OnShowPanel);
 
     for (QMenu *menu : m_menus)
@@ -315,11 +321,15 @@ void CMainFrame::BuildToolBar()
         QColor colour;
     };
     const Button buttons[] = {
-        {32810, "Connect", "连接", "C", QColor(0, 140, 60)},  {32811, "Disc", "断开", "D", QColor(190, 60, 40)},
-        {32813, "Exit", "退出", "X", QColor(110, 110, 110)},  {0, nullptr, nullptr, nullptr, {}},
-        {32816, "SideBar", "切换", "S", QColor(40, 90, 170)}, {0, nullptr, nullptr, nullptr, {}},
-        {32809, "Panel", "面板", "P", QColor(160, 110, 20)},  {0, nullptr, nullptr, nullptr, {}},
-        {32828, "About", "关于", "?", QColor(90, 60, 150)},
+        {ID_BIND_USB, "Connect", "连接", "C", QColor(0, 140, 60)},
+        {ID_UNBIND_USB, "Disc", "断开", "D", QColor(190, 60, 40)},
+        {ID_APP_EXIT, "Exit", "退出", "X", QColor(110, 110, 110)},
+        {0, nullptr, nullptr, nullptr, {}},
+        {ID_VIEW_OPERATION_PANE, "SideBar", "切换", "S", QColor(40, 90, 170)},
+        {0, nullptr, nullptr, nullptr, {}},
+        {ID_SHOW_PANEL, "Panel", "面板", "P", QColor(160, 110, 20)},
+        {0, nullptr, nullptr, nullptr, {}},
+        {ID_APP_ABOUT, "About", "关于", "?", QColor(90, 60, 150)},
     };
     int widest = 0, highest = 0;
     for (const Button &b : buttons) {
@@ -378,13 +388,19 @@ void CMainFrame::LocaliseMenu()
         m_menus[i]->setTitle(LoadUiString(QString::fromLatin1(titles[i])));
     m_rateMenu->setTitle(LoadUiString(QStringLiteral("IDS_MENU_SETTIME")));
     const std::pair<int, const char *> items[] = {
-        {32810, "IDS_MENU_BIND_USB"},        {32811, "IDS_MENU_UNBIND_USB"},
-        {32813, "IDS_MENU_APP_EXIT"},        {32814, "IDS_MENU_VIEW_TOOLBAR"},
-        {32815, "IDS_MENU_VIEW_STATUS_BAR"}, {32816, "IDS_MENU_VIEW_OPERATION_PANE"},
-        {32823, "IDS_MENU_TIMER_CUSTOM"},    {32831, "IDS_MENU_SET_OPENFILE_DLG_ORI_PATH"},
-        {32825, "IDS_MENU_DO_FILE"},         {32826, "IDS_MENU_DEFAULT_SET"},
-        {32847, "IDS_MENU_SETTING_RSR232"},  {32834, "IDS_MENU_TEST_USB_LINK"},
-        {32828, "IDS_MENU_APP_ABOUT"},
+        {ID_BIND_USB, "IDS_MENU_BIND_USB"},
+        {ID_UNBIND_USB, "IDS_MENU_UNBIND_USB"},
+        {ID_APP_EXIT, "IDS_MENU_APP_EXIT"},
+        {ID_VIEW_TOOLBAR, "IDS_MENU_VIEW_TOOLBAR"},
+        {ID_VIEW_STATUS_BAR, "IDS_MENU_VIEW_STATUS_BAR"},
+        {ID_VIEW_OPERATION_PANE, "IDS_MENU_VIEW_OPERATION_PANE"},
+        {ID_RATE_CUSTOM, "IDS_MENU_TIMER_CUSTOM"},
+        {ID_FILE_DESTINATION, "IDS_MENU_SET_OPENFILE_DLG_ORI_PATH"},
+        {ID_OPERATE_FILE, "IDS_MENU_DO_FILE"},
+        {ID_DEFAULT_SETTING, "IDS_MENU_DEFAULT_SET"},
+        {ID_CONNECT_SETTING, "IDS_MENU_SETTING_RSR232"},
+        {ID_TEST_CONNECTION, "IDS_MENU_TEST_USB_LINK"},
+        {ID_APP_ABOUT, "IDS_MENU_APP_ABOUT"},
     };
     for (const auto &[id, key] : items)
         action(id)->setText(LoadUiString(QString::fromLatin1(key)));
@@ -423,7 +439,7 @@ void CMainFrame::PlaceProgress()
     if (!m_wndProgress) {
         m_wndProgress = new QProgressBar(m_pane[2]);
         m_wndProgress->setObjectName(QStringLiteral("id108"));
-        m_wndProgress->setProperty("ctrlId", 108);
+        m_wndProgress->setProperty("ctrlId", IDC_PROGRESS);
         m_wndProgress->setRange(0, 100);
         m_wndProgress->setValue(0);
         m_wndProgress->setTextVisible(false);
@@ -479,23 +495,24 @@ void CMainFrame::UpdateCommandStates()
 {
     if (m_actions.empty())
         return;
-    action(32810)->setEnabled(!g_bDsoBound);
-    action(32811)->setEnabled(g_bDsoBound);
-    action(32813)->setEnabled(!g_bDsoBound);
-    action(32809)->setEnabled(g_bDsoBound);
+    action(ID_BIND_USB)->setEnabled(!g_bDsoBound);
+    action(ID_UNBIND_USB)->setEnabled(g_bDsoBound);
+    action(ID_APP_EXIT)->setEnabled(!g_bDsoBound);
+    action(ID_SHOW_PANEL)->setEnabled(g_bDsoBound);
 }
 
 void CMainFrame::ApplyRefreshRate(int code)
 {
-    for (int id = 32817; id <= 32823; ++id)
+    for (int id = ID_RATE_500MS; id <= ID_RATE_CUSTOM; ++id)
         action(id)->setChecked(false);
     struct Row {
         int code, usb, port, item;
     };
-    static const Row rows[] = {{0, 500, 1000, 32817},  {1, 1000, 2000, 32818}, {2, 2000, 3000, 32819},
-                               {3, 3000, 4000, 32820}, {5, 5000, 6000, 32821}, {10, 10000, 12000, 32822}};
+    static const Row rows[] = {{0, 500, 1000, ID_RATE_500MS}, {1, 1000, 2000, ID_RATE_1S},
+                               {2, 2000, 3000, ID_RATE_2S},   {3, 3000, 4000, ID_RATE_3S},
+                               {5, 5000, 6000, ID_RATE_5S},   {10, 10000, 12000, ID_RATE_10S}};
     if (code == 20) {
-        action(32823)->setChecked(true);
+        action(ID_RATE_CUSTOM)->setChecked(true);
         return;
     }
     for (const Row &r : rows) {
@@ -508,6 +525,24 @@ void CMainFrame::ApplyRefreshRate(int code)
 }
 
 void CMainFrame::StartRefreshTimer() { m_timer.start(g_nRefreshInterval); }
+
+bool CMainFrame::SelectTab(int tab)
+{
+    if (!m_wndRight || tab < 0 || tab >= m_wndRight->tabs()->count())
+        return false;
+    m_wndRight->SelectTab(tab);
+    return true;
+}
+
+int CMainFrame::OpenFileDialogFor(int type) { return ::OpenFileDialogFor(type); }
+
+int CMainFrame::SaveFileDialogFor(int type) { return ::SaveFileDialogFor(type); }
+
+void CMainFrame::UpdatePageButtons()
+{
+    if (m_wndRight)
+        m_wndRight->UpdatePageButtons();
+}
 
 void CMainFrame::StopRefreshTimer() { m_timer.stop(); }
 
@@ -531,7 +566,7 @@ void CMainFrame::LoadSettings()
         g_nRefreshInterval = 2000;
         ApplyRefreshRate(2);
         g_bSaveOperateFile = 0;
-        action(32825)->setChecked(false);
+        action(ID_OPERATE_FILE)->setChecked(false);
         g_szInitPath = programDir;
         return;
     }
@@ -553,7 +588,7 @@ void CMainFrame::LoadSettings()
     }
     ApplyRefreshRate(code);
     g_bSaveOperateFile = static_cast<uint8_t>(settings.value(QStringLiteral("Operate File check"), 0).toUInt() & 0xFF);
-    action(32825)->setChecked(g_bSaveOperateFile != 0);
+    action(ID_OPERATE_FILE)->setChecked(g_bSaveOperateFile != 0);
     if (settings.contains(QStringLiteral("FileInit Path")))
         g_szInitPath = settings.value(QStringLiteral("FileInit Path")).toString().left(200);
     else
@@ -631,9 +666,9 @@ void CMainFrame::OnConnect()
     g_bDsoBound = 1;
 
     if (CViewWaveGraphDlg *graph = m_wndRight->graphPage()) {
-        if (g_ProductType == 3)
+        if (HasFourChannels(g_ProductType))
             graph->ShowChannel34(true);
-        else if (g_ProductType == 0 || g_ProductType == 1 || g_ProductType == 4)
+        else if (HasTwoChannels(g_ProductType))
             graph->ShowChannel34(false);
     }
     m_wndLeft->page()->SetDeviceButtons(true);
@@ -763,7 +798,7 @@ void CMainFrame::OnRefreshTick()
         if (CViewWaveGraphDlg *graph = m_wndRight->graphPage())
             graph->RefreshWaveGraph();
         if (m_wndRight->m_pPanel) {
-            m_wndRight->m_pPanel->RefreshPanel();
+            m_wndRight->m_pPanel->ShowLamps();
             link().pause(500);
         }
         RunProgress(5, 0, 0);
@@ -785,8 +820,8 @@ void CMainFrame::OnShowPanel()
         RefreshLinkLamp();
         return;
     }
-    m_wndRight->SelectTab(1);
-    CVirtualPanelDlg panel(this);
+    m_wndRight->SelectTab(TAB_WAVE_GRAPH);
+    CSimulantUIDlg panel(this);
     m_wndRight->m_pPanel = &panel;
     ui().runDialog(&panel);
     m_wndRight->m_pPanel = nullptr;
@@ -837,7 +872,7 @@ void CMainFrame::OnToggleToolBar()
     LogOperation(Tr("Show/Hide the ToolBar", "显示/隐藏工具栏"));
     // The check mark was flipped by the click; the member holds the state to
     // apply and takes the previous check.
-    QAction *a = action(32814);
+    QAction *a = action(ID_VIEW_TOOLBAR);
     const int previous = a->isChecked() ? 0 : 8;
     m_wndToolBar->setVisible(m_nToolBarState == 8);
     a->setChecked(m_nToolBarState == 8);
@@ -847,7 +882,7 @@ void CMainFrame::OnToggleToolBar()
 void CMainFrame::OnToggleStatusBar()
 {
     LogOperation(Tr("Show/Hide the StatusBar", "显示/隐藏状态栏"));
-    QAction *a = action(32815);
+    QAction *a = action(ID_VIEW_STATUS_BAR);
     const int previous = a->isChecked() ? 0 : 8;
     statusBar()->setVisible(m_nStatusBarState == 8);
     a->setChecked(m_nStatusBarState == 8);
@@ -864,7 +899,7 @@ void CMainFrame::OnToggleLeftPane()
         m_wndSplitter->AttachPanes(m_wndLeft, m_wndRight, 175);
         m_nLeftPaneState = 8;
     }
-    action(32816)->setChecked(m_nLeftPaneState == 8);
+    action(ID_VIEW_OPERATION_PANE)->setChecked(m_nLeftPaneState == 8);
 }
 
 void CMainFrame::OnRefreshRate(int code)
@@ -887,7 +922,7 @@ void CMainFrame::OnCustomRate()
         ApplyRefreshRate(20);
     } else {
         // The click toggled the check; put the marks back as they were.
-        action(32823)->setChecked(!action(32823)->isChecked());
+        action(ID_RATE_CUSTOM)->setChecked(!action(ID_RATE_CUSTOM)->isChecked());
     }
 }
 
@@ -908,7 +943,7 @@ void CMainFrame::OnFileDestination()
 void CMainFrame::OnOperateFile()
 {
     const int state = operate_log::Toggle();
-    action(32825)->setChecked(state != 0);
+    action(ID_OPERATE_FILE)->setChecked(state != 0);
     SetPane(0,
             state ? Tr("Select save Operate File", "选择保存操作文件") : Tr("Not save Operate File", "不保存操作文件"));
 }
@@ -917,7 +952,7 @@ void CMainFrame::OnDefaultSetting()
 {
     LogOperation(Tr("Set all setting value as default", "恢复默认值"));
     g_bSaveOperateFile = 0;
-    action(32825)->setChecked(false);
+    action(ID_OPERATE_FILE)->setChecked(false);
     ApplyRefreshRate(2);
     g_szInitPath.clear();
 }

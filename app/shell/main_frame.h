@@ -3,6 +3,8 @@
 // the connection commands, and the refresh timer.
 #pragma once
 
+#include "../views/page_host.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -25,7 +27,7 @@ class UiServices;
 enum class MsgIcon;
 }  // namespace vantor
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public CPageHost {
     Q_OBJECT
 public:
     CMainFrame();
@@ -35,12 +37,19 @@ public:
     void ShowAtStart();
 
     // Shared with the panes and pages
-    void LogOperation(const QString &text);
-    void RunProgress(int mode, int step, int fifth);
-    void RefreshLinkLamp();
+    void LogOperation(const QString &text) override;
+    void RunProgress(int mode, int step, int fifth) override;
+    void RefreshLinkLamp() override;
+    bool LinkKnown() const override { return m_bLinkKnown != 0; }
+    bool SelectTab(int tab) override;
+    int OpenFileDialogFor(int type) override;
+    int SaveFileDialogFor(int type) override;
+    void UpdatePageButtons() override;
+    void StartRefreshTimer() override;
+    void StopRefreshTimer() override;
+    QWidget *ownerWindow() override { return this; }
+    const ViewPages &pages() const override { return m_pages; }
     void ApplyRefreshRate(int code);
-    void StartRefreshTimer();
-    void StopRefreshTimer();
 
     // Commands
     void OnConnect();
@@ -131,6 +140,7 @@ private:
     bool m_tickMessageOpen = false;
     bool m_closing = false;
     FerruleNotifyTarget m_notify{};
+    ViewPages m_pages;
 };
 
 CMainFrame *AfxGetMainFrame();

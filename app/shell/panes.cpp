@@ -1,8 +1,9 @@
 #include "panes.h"
 
+#include "../platform/control_ids.h"
+#include "../platform/globals.h"
 #include "../views/view_pages.h"
 #include "base_operation.h"
-#include "globals.h"
 #include "logs.h"
 #include "vantor_app.h"
 
@@ -126,7 +127,7 @@ void CRTTabCtrl::resizeEvent(QResizeEvent *)
 
 // ---- left pane ---------------------------------------------------------------------
 
-CLeftWnd::CLeftWnd(QWidget *parent) : QWidget(parent), m_tabs(Ctrl(new CRTTabCtrl(this), 1003))
+CLeftWnd::CLeftWnd(QWidget *parent) : QWidget(parent), m_tabs(Ctrl(new CRTTabCtrl(this), IDC_LEFT_TABS))
 {
     setObjectName(QStringLiteral("CLeftWnd"));
     m_pPage = new CBaseOperation(m_tabs);
@@ -141,7 +142,7 @@ void CLeftWnd::resizeEvent(QResizeEvent *) { m_tabs->setGeometry(rect()); }
 CWelcomePicture::CWelcomePicture(QWidget *parent) : QLabel(parent)
 {
     setObjectName(QStringLiteral("id1020"));
-    setProperty("ctrlId", 1020);
+    setProperty("ctrlId", IDC_WELCOME);
 }
 
 int CWelcomePicture::bitmapId() const { return WelcomeBitmapId(AfxGetApp() ? AfxGetApp()->m_strProvide : QString()); }
@@ -159,19 +160,19 @@ QImage RenderWelcomeBitmap(int bitmapId, const QSize &size)
     QColor top, bottom, accent;
     QString brand;
     switch (bitmapId) {
-    case 179:
+    case IDB_WELCOME_MARLOWE:
         top = QColor(18, 40, 70);
         bottom = QColor(40, 90, 140);
         accent = QColor(255, 200, 60);
         brand = QStringLiteral("Marlowe");
         break;
-    case 234:
+    case IDB_WELCOME_TRESSEL:
         top = QColor(10, 50, 40);
         bottom = QColor(30, 110, 90);
         accent = QColor(120, 255, 160);
         brand = QStringLiteral("Tressel");
         break;
-    case 236:
+    case IDB_WELCOME_ORVIK:
         top = QColor(60, 20, 30);
         bottom = QColor(130, 50, 60);
         accent = QColor(255, 170, 120);
@@ -232,7 +233,7 @@ QImage RenderWelcomeBitmap(int bitmapId, const QSize &size)
 // ---- right pane -----------------------------------------------------------------------
 
 CRightWnd::CRightWnd(QWidget *parent)
-    : QWidget(parent), m_tabs(Ctrl(new CRTTabCtrl(this), 1028)), m_pWelcome(new CWelcomePicture(m_tabs))
+    : QWidget(parent), m_tabs(Ctrl(new CRTTabCtrl(this), IDC_RIGHT_TABS)), m_pWelcome(new CWelcomePicture(m_tabs))
 {
     setObjectName(QStringLiteral("CRightWnd"));
     m_tabs->AddPage(QStringLiteral("欢迎"), 0, -1, m_pWelcome);

@@ -12,7 +12,7 @@ class CViewWaveGraphDlg;
 class CWaveUIBmpDlg;
 class CViewWavedataDlg;
 class CViewWaveparamDlg;
-class CVirtualPanelDlg;
+class CSimulantUIDlg;
 
 class CRTSplitterWnd : public QWidget {
     Q_OBJECT
@@ -109,7 +109,7 @@ public:
     void OpenWaveGraphFile();    // 0x468
     void UpdatePageButtons();
 
-    CVirtualPanelDlg *m_pPanel = nullptr;
+    CSimulantUIDlg *m_pPanel = nullptr;
 
 protected:
     void resizeEvent(QResizeEvent *) override;

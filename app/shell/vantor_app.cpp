@@ -1,8 +1,9 @@
 #include "vantor_app.h"
 
+#include "../platform/control_ids.h"
+#include "../platform/globals.h"
 #include "../platform/ini_file.h"
 #include "dialogs.h"
-#include "globals.h"
 #include "logs.h"
 #include "main_frame.h"
 
@@ -17,9 +18,9 @@ namespace {
 CVantorApp *g_theApp = nullptr;
 
 const BrandInfo kBrands[] = {
-    {"Marlowe", "Marlowe", 179},
-    {"Tressel", "瑞索科技", 234},
-    {"Orvik", "欧维克", 236},
+    {"Marlowe", "Marlowe", IDB_WELCOME_MARLOWE},
+    {"Tressel", "瑞索科技", IDB_WELCOME_TRESSEL},
+    {"Orvik", "欧维克", IDB_WELCOME_ORVIK},
 };
 
 bool FolderWritable(const QString &dir)
@@ -43,7 +44,7 @@ const BrandInfo &BrandAt(int index) { return kBrands[index]; }
 int WelcomeBitmapId(const QString &provide)
 {
     const int brand = MatchBrand(provide);
-    return brand < 0 ? 232 : kBrands[brand].bitmapId;
+    return brand < 0 ? IDB_WELCOME_NONE : kBrands[brand].bitmapId;
 }
 
 QString BrandStatusText(const QString &provide, const QString &language)
@@ -59,10 +60,6 @@ QString BrandStatusText(const QString &provide, const QString &language)
 }
 
 CVantorApp *AfxGetApp() { return g_theApp; }
-
-bool IsChineseUi() { return g_theApp && g_theApp->m_strLanguage.contains(QLatin1String("ZH")); }
-
-bool NeedsLocalising() { return g_theApp && !g_theApp->m_strLanguage.contains(QLatin1String("EN")); }
 
 CVantorApp::CVantorApp(const Options &options)
     : m_ui(options.ui), m_programDir(options.programDir), m_lockPath(options.lockPath), m_logDir(options.logDir)
@@ -87,6 +84,11 @@ CVantorApp::CVantorApp(const Options &options)
         m_lockPath = QDir(runtime).filePath(QStringLiteral("Vantor.lock"));
     }
     m_link = std::make_unique<vantor::LinkGate>(*m_ui, options.gateMode);
+    m_context.ui = m_ui;
+    m_context.link = m_link.get();
+    m_context.programDir = m_programDir;
+    m_context.logDir = m_logDir;
+    vantor::InstallContext(&m_context);
     g_theApp = this;
 }
 
@@ -95,8 +97,10 @@ CMainFrame *CVantorApp::mainFrame() const { return static_cast<CMainFrame *>(m_f
 CVantorApp::~CVantorApp()
 {
     delete m_frame.data();
-    if (g_theApp == this)
+    if (g_theApp == this) {
         g_theApp = nullptr;
+        vantor::InstallContext(nullptr);
+    }
 }
 
 bool CVantorApp::AcquireInstance()
@@ -116,6 +120,7 @@ void CVantorApp::ReadStartupFile()
     m_strProvide = ini.value(QStringLiteral("Set"), QStringLiteral("Provide"), QStringLiteral("Tressel"), 256);
     m_strModel = ini.value(QStringLiteral("Set"), QStringLiteral("Model"), QStringLiteral("CA"), 256);
     m_strLanguage = ini.value(QStringLiteral("Set"), QStringLiteral("Language"), QStringLiteral("EN"), 256);
+    m_context.language = m_strLanguage;
     const QString file =
         m_strLanguage.contains(QLatin1String("ZH")) ? QStringLiteral("zh.ini") : QStringLiteral("en.ini");
     g_strLanguageFile = QDir(m_programDir).filePath(QStringLiteral("language/") + file);
@@ -148,53 +153,4 @@ void CVantorApp::OnAppAbout()
 {
     CAboutDlg dialog(mainFrame());
     ui().runDialog(&dialog);
-}
-
-// ---- language file ----------------------------------------------------------
-
-namespace {
-
-const vantor::IniFile &LanguageFile()
-{
-    // set once at start-up; re-read only when the path changes (tests).
-    static QString loadedPath;
-    static std::unique_ptr<vantor::IniFile> file;
-    if (!file || loadedPath != g_strLanguageFile) {
-        loadedPath = g_strLanguageFile;
-        file = std::make_unique<vantor::IniFile>(g_strLanguageFile);
-    }
-    return *file;
-}
-
-}  // namespace
-
-void LocaliseDialog(QWidget *dialog, int dialogId)
-{
-    const vantor::IniFile &ini = LanguageFile();
-    const QString title =
-        ini.value(QStringLiteral("String"), QStringLiteral("IDD%1_Title").arg(dialogId), QString(), 1000);
-    if (!title.isEmpty())
-        dialog->setWindowTitle(title);
-    // Every control of the dialog carries its number; pages nest their
-    // controls in group boxes, so look at all descendants.
-    for (QWidget *child : dialog->findChildren<QWidget *>()) {
-        bool ok = false;
-        const int id = child->property("ctrlId").toInt(&ok);
-        if (!ok)
-            continue;
-        const QString text =
-            ini.value(QStringLiteral("String"), QStringLiteral("IDD%1_%2").arg(dialogId).arg(id), QString(), 1000);
-        if (text.isEmpty())
-            continue;
-        if (child->metaObject()->indexOfProperty("title") >= 0 && child->inherits("QGroupBox"))
-            child->setProperty("title", text);
-        else if (child->metaObject()->indexOfProperty("text") >= 0)
-            child->setProperty("text", text);
-    }
-}
-
-QString LoadUiString(const QString &key)
-{
-    QString text = LanguageFile().value(QStringLiteral("String"), key, QStringLiteral("Not found"), 1000);
-    return text.replace(QLatin1String("\\n"), QLatin1String("\n"));
 }

@@ -2,6 +2,8 @@
 // services every window reaches through it.
 #pragma once
 
+#include "../platform/app_context.h"
+#include "../platform/language.h"
 #include "../platform/link_gate.h"
 #include "../platform/ui_services.h"
 
@@ -64,6 +66,7 @@ private:
     vantor::UiServices *m_ui;
     std::unique_ptr<vantor::QtUiServices> m_ownUi;
     std::unique_ptr<vantor::LinkGate> m_link;
+    vantor::AppContext m_context;
     QString m_programDir;
     QString m_lockPath;
     QString m_logDir;
@@ -72,23 +75,3 @@ private:
 };
 
 CVantorApp *AfxGetApp();
-
-// Messages in Chinese when the language contains "ZH".
-bool IsChineseUi();
-inline QString Tr(const char *english, const char *chinese)
-{
-    return IsChineseUi() ? QString::fromUtf8(chinese) : QString::fromUtf8(english);
-}
-// Dialogs and menus are localised unless the language contains "EN".
-bool NeedsLocalising();
-
-void LocaliseDialog(QWidget *dialog, int dialogId);
-QString LoadUiString(const QString &key);
-
-// Tags a widget with its control number.
-template <class W> W *Ctrl(W *widget, int id)
-{
-    widget->setProperty("ctrlId", id);
-    widget->setObjectName(QStringLiteral("id%1").arg(id));
-    return widget;
-}

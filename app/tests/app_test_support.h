@@ -2,8 +2,8 @@
 // gate for the shell's tests.
 #pragma once
 
+#include "platform/globals.h"
 #include "platform/ui_services.h"
-#include "shell/globals.h"
 #include "shell/main_frame.h"
 #include "shell/vantor_app.h"
 
@@ -14,6 +14,9 @@
 #include <vector>
 
 namespace apptest {
+
+// The object name a control with this number carries.
+inline QString IdName(int id) { return QStringLiteral("id%1").arg(id); }
 
 // Protocol waits are recorded, never spent.
 std::vector<unsigned> &LinkSleeps();

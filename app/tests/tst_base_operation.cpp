@@ -1,6 +1,7 @@
 // The operation pane: going to views, the file dialogs' requests, opening
 // files into pages, and the settings-file commands that need no instrument.
 #include "app_test_support.h"
+#include "platform/control_ids.h"
 #include "platform/gbk.h"
 #include "shell/base_operation.h"
 #include "shell/panes.h"
@@ -39,9 +40,9 @@ void TestBaseOperation::initialButtonStates()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     CBaseOperation *page = env.frame->leftWnd()->page();
-    for (int id : {1068, 1071, 1075, 1076})
+    for (int id : {IDC_BASE_UPLOAD, IDC_BASE_DOWNLOAD, IDC_BASE_SAVE, IDC_BASE_SAVE_AS})
         QVERIFY2(!page->button(id)->isEnabled(), qPrintable(QString::number(id)));
-    QVERIFY(page->button(1074)->isEnabled());
+    QVERIFY(page->button(IDC_BASE_OPEN)->isEnabled());
     QCOMPARE(env.frame->leftWnd()->tabs()->title(0), QString("Base Oper"));
     CRTTabCtrl *tabs = env.frame->rightWnd()->tabs();
     QCOMPARE(tabs->count(), 5);
@@ -59,10 +60,10 @@ void TestBaseOperation::gotoButtonsSelectTabsAtTheNextPaint()
     CRTTabCtrl *tabs = env.frame->rightWnd()->tabs();
     tabs->repaint();
     QCOMPARE(tabs->m_nShown, 0);
-    const std::tuple<int, int, const char *> cases[] = {{1067, 1, "Goto the Wave Graph View"},
-                                                        {1066, 2, "Goto the DSO Bitmap View"},
-                                                        {1100, 3, "Goto the Wave Data View"},
-                                                        {1101, 4, "Goto the Wave Measurement View"}};
+    const std::tuple<int, int, const char *> cases[] = {{IDC_BASE_GOTO_GRAPH, 1, "Goto the Wave Graph View"},
+                                                        {IDC_BASE_GOTO_BITMAP, 2, "Goto the DSO Bitmap View"},
+                                                        {IDC_BASE_GOTO_DATA, 3, "Goto the Wave Data View"},
+                                                        {IDC_BASE_GOTO_MEASURE, 4, "Goto the Wave Measurement View"}};
     for (auto [button, tab, log] : cases) {
         const int before = tabs->m_nShown;
         env.frame->leftWnd()->page()->button(button)->click();
@@ -84,15 +85,15 @@ void TestBaseOperation::fileDialogRequests_data()
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("filter");
     QTest::addColumn<int>("tab");
-    QTest::newRow("graph") << 1017 << "Open Wave Graph File"
+    QTest::newRow("graph") << IDC_BASE_OPEN_GRAPH << "Open Wave Graph File"
                            << "graph file( *.csv)|*.csv|wavedata file(*.wdf)|*.wdf| |" << 1;
-    QTest::newRow("data") << 1069 << "Open Wave Data File"
+    QTest::newRow("data") << IDC_BASE_OPEN_DATA << "Open Wave Data File"
                           << "wavedata file (*.wdf) |*.wdf| |" << 3;
-    QTest::newRow("measure") << 1014 << "Open Wave Measurement File"
+    QTest::newRow("measure") << IDC_BASE_OPEN_MEASURE << "Open Wave Measurement File"
                              << "wave measurement file (*.wmf) |*.wmf| |" << 4;
-    QTest::newRow("bitmap") << 1015 << "Open Bmp File"
+    QTest::newRow("bitmap") << IDC_BASE_OPEN_BITMAP << "Open Bmp File"
                             << "bitmap file (*.bmp) |*.bmp| |" << 2;
-    QTest::newRow("setting") << 1074 << "Open Setting File"
+    QTest::newRow("setting") << IDC_BASE_OPEN << "Open Setting File"
                              << "Scope setting file (*.ssf) |*.ssf| |" << 0;
 }
 
@@ -116,7 +117,7 @@ void TestBaseOperation::fileDialogRequests()
     QCOMPARE(r.folder, env.dir.path());
     QCOMPARE(g_szOpenFilePath, env.path("f.wdf"));
     QCOMPARE(env.frame->rightWnd()->CurrentTab(), tab);
-    if (button == 1017) {
+    if (button == IDC_BASE_OPEN_GRAPH) {
         QCOMPARE(r.initialName, QString("*.csv"));
         QCOMPARE(r.defaultExt, QString("csv"));
     }
@@ -145,7 +146,8 @@ void TestBaseOperation::cancelledDialogChangesNothing()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     g_szOpenFilePath = "/before";
-    for (int button : {1017, 1069, 1014, 1015, 1074}) {
+    for (int button :
+         {IDC_BASE_OPEN_GRAPH, IDC_BASE_OPEN_DATA, IDC_BASE_OPEN_MEASURE, IDC_BASE_OPEN_BITMAP, IDC_BASE_OPEN}) {
         env.frame->leftWnd()->page()->button(button)->click();
         QCOMPARE(env.frame->rightWnd()->CurrentTab(), 0);
     }
@@ -162,17 +164,17 @@ void TestBaseOperation::openSettingFileReplacesOnlyWhatItHolds()
     env.writeFile("short.ssf", QByteArray(100, '\x11'));
     env.ui.fileAnswers = {env.path("short.ssf")};
     CBaseOperation *page = env.frame->leftWnd()->page();
-    page->button(1074)->click();
+    page->button(IDC_BASE_OPEN)->click();
     QCOMPARE(g_SettingData[0], uint8_t(0x11));
     QCOMPARE(g_SettingData[99], uint8_t(0x11));
     QCOMPARE(g_SettingData[100], uint8_t(0x5A));
     QCOMPARE(g_SettingData[2499], uint8_t(0x5A));
     QCOMPARE(g_bSettingHeld, uint8_t(1));
     QCOMPARE(page->m_strCurrentFile, env.path("short.ssf"));
-    QCOMPARE(page->findChild<QLineEdit *>("id1147")->text(), env.path("short.ssf"));
-    QVERIFY(!page->button(1075)->isEnabled());
-    QVERIFY(page->button(1076)->isEnabled());
-    QVERIFY(!page->button(1071)->isEnabled());  // not bound
+    QCOMPARE(page->findChild<QLineEdit *>(IdName(IDC_BASE_FILE))->text(), env.path("short.ssf"));
+    QVERIFY(!page->button(IDC_BASE_SAVE)->isEnabled());
+    QVERIFY(page->button(IDC_BASE_SAVE_AS)->isEnabled());
+    QVERIFY(!page->button(IDC_BASE_DOWNLOAD)->isEnabled());  // not bound
     QCOMPARE(env.frame->paneText(0), QString("Open a Setting file"));
 }
 
@@ -270,16 +272,16 @@ void TestBaseOperation::pageButtonsFollowTheChannelSlots()
     QVERIFY(env.CreateFrame());
     CRightWnd *right = env.frame->rightWnd();
     right->UpdatePageButtons();
-    QVERIFY(!right->dataPage()->button(1033)->isEnabled());
+    QVERIFY(!right->dataPage()->button(IDC_DATA_COPY)->isEnabled());
     QCOMPARE(g_bWaveDataHasData, uint8_t(0));
     g_ChannelSlots[6].bHasData = 1;
     g_ChannelSlots[2].bMeasured = 1;
     right->UpdatePageButtons();
-    for (int id : {1033, 1037, 1030})
+    for (int id : {IDC_DATA_COPY, IDC_DATA_PRINT, IDC_DATA_SAVE_AS})
         QVERIFY(right->dataPage()->button(id)->isEnabled());
-    for (int id : {1040, 1045, 1036})
+    for (int id : {IDC_MEASURE_COPY, IDC_MEASURE_PRINT, IDC_MEASURE_SAVE_AS})
         QVERIFY(right->measurePage()->button(id)->isEnabled());
-    for (int id : {1103, 1105, 1107})
+    for (int id : {IDC_GRAPH_SAVE, IDC_GRAPH_COPY, IDC_GRAPH_PRINT})
         QVERIFY(!right->graphPage()->button(id)->isEnabled());
     QCOMPARE(g_bWaveDataHasData, uint8_t(1));
     QCOMPARE(g_bMeasureHasData, uint8_t(1));

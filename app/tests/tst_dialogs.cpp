@@ -1,7 +1,9 @@
 // The connect setting dialog and the small dialogs: what they show, what
 // they give back and what they refuse.
 #include "app_test_support.h"
+#include "platform/control_ids.h"
 #include "shell/dialogs.h"
+#include "views/page_dialogs.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -38,12 +40,12 @@ void TestDialogs::connectSettingSeedsItsControls()
     dlg.m_nInitPort = 8001;
     dlg.initDialog();
     QCOMPARE(dlg.windowTitle(), QString("CONNECT SETTING"));
-    QCOMPARE(dlg.findChild<QComboBox *>("id1136")->currentText(), QString("COM3"));
-    QCOMPARE(dlg.findChild<QComboBox *>("id1137")->currentText(), QString("19200"));
-    QCOMPARE(dlg.findChild<QComboBox *>("id1136")->count(), 7);
-    QCOMPARE(dlg.findChild<QComboBox *>("id1137")->count(), 6);
-    QCOMPARE(dlg.findChild<QLineEdit *>("id1130")->text(), QString("8001"));
-    QCOMPARE(dlg.findChild<QLineEdit *>("id1168")->text(), QString("192.168.1.100"));
+    QCOMPARE(dlg.findChild<QComboBox *>(IdName(IDC_CONNECT_COM))->currentText(), QString("COM3"));
+    QCOMPARE(dlg.findChild<QComboBox *>(IdName(IDC_CONNECT_BAUD))->currentText(), QString("19200"));
+    QCOMPARE(dlg.findChild<QComboBox *>(IdName(IDC_CONNECT_COM))->count(), 7);
+    QCOMPARE(dlg.findChild<QComboBox *>(IdName(IDC_CONNECT_BAUD))->count(), 6);
+    QCOMPARE(dlg.findChild<QLineEdit *>(IdName(IDC_CONNECT_PORT))->text(), QString("8001"));
+    QCOMPARE(dlg.findChild<QLineEdit *>(IdName(IDC_CONNECT_IP))->text(), QString("192.168.1.100"));
     QVERIFY(dlg.radio(1)->isChecked());
 }
 
@@ -52,10 +54,10 @@ void TestDialogs::connectSettingControlStates()
     AppEnv env;
     CRS232Dlg dlg(nullptr);
     dlg.initDialog();
-    auto *com = dlg.findChild<QComboBox *>("id1136");
-    auto *baud = dlg.findChild<QComboBox *>("id1137");
-    auto *ip = dlg.findChild<QLineEdit *>("id1168");
-    auto *port = dlg.findChild<QLineEdit *>("id1130");
+    auto *com = dlg.findChild<QComboBox *>(IdName(IDC_CONNECT_COM));
+    auto *baud = dlg.findChild<QComboBox *>(IdName(IDC_CONNECT_BAUD));
+    auto *ip = dlg.findChild<QLineEdit *>(IdName(IDC_CONNECT_IP));
+    auto *port = dlg.findChild<QLineEdit *>(IdName(IDC_CONNECT_PORT));
     auto states = [&] { return QList<bool>{com->isEnabled(), baud->isEnabled(), ip->isEnabled(), port->isEnabled()}; };
     QCOMPARE(states(), (QList<bool>{false, false, false, false}));  // USB
     dlg.radio(2)->click();
@@ -76,8 +78,8 @@ void TestDialogs::connectSettingReadsBack()
     CRS232Dlg dlg(nullptr);
     dlg.initDialog();
     dlg.radio(1)->click();
-    dlg.findChild<QComboBox *>("id1136")->setCurrentText("COM3");
-    dlg.findChild<QComboBox *>("id1137")->setCurrentText("19200");
+    dlg.findChild<QComboBox *>(IdName(IDC_CONNECT_COM))->setCurrentText("COM3");
+    dlg.findChild<QComboBox *>(IdName(IDC_CONNECT_BAUD))->setCurrentText("19200");
     QVERIFY(dlg.OnOK());
     QCOMPARE(dlg.result(), int(QDialog::Accepted));
     QCOMPARE(dlg.m_nComPort, 3);
@@ -95,8 +97,8 @@ void TestDialogs::connectSettingPortTextThatIsNotANumber()
     CRS232Dlg dlg(nullptr);
     dlg.initDialog();
     dlg.radio(2)->click();
-    dlg.findChild<QLineEdit *>("id1130")->setText("port");
-    dlg.findChild<QLineEdit *>("id1168")->setText("");
+    dlg.findChild<QLineEdit *>(IdName(IDC_CONNECT_PORT))->setText("port");
+    dlg.findChild<QLineEdit *>(IdName(IDC_CONNECT_IP))->setText("");
     QVERIFY(dlg.OnOK());  // nothing is validated
     QCOMPARE(dlg.m_nPort, 0);
     QCOMPARE(dlg.m_strPort, QString("port"));
@@ -142,7 +144,7 @@ void TestDialogs::titleDialog()
     QVERIFY(dlg.m_strNewTitle.isEmpty());
     dlg.m_strCurrentTitle = "Screen 1";
     dlg.initDialog();
-    QCOMPARE(dlg.findChild<QLineEdit *>("id1125")->text(), QString("Screen 1"));
+    QCOMPARE(dlg.findChild<QLineEdit *>(IdName(IDC_TITLE_CURRENT))->text(), QString("Screen 1"));
     dlg.newTitleEdit()->setText("Rise time");
     QVERIFY(dlg.OnOK());
     QCOMPARE(dlg.m_strNewTitle, QString("Rise time"));

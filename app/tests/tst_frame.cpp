@@ -2,9 +2,11 @@
 // messages, refresh rates, the timer tick, the exit guard, toggles, the
 // progress bar and the lamps.
 #include "app_test_support.h"
+#include "platform/control_ids.h"
 #include "shell/base_operation.h"
 #include "shell/dialogs.h"
 #include "shell/panes.h"
+#include "views/page_dialogs.h"
 #include "views/view_pages.h"
 
 #include <QAction>
@@ -30,9 +32,9 @@ std::function<int(QDialog *)> ChooseLink(int radio, const QString &ip = QString(
         auto *dlg = static_cast<CRS232Dlg *>(d);
         dlg->radio(radio)->click();
         if (!ip.isNull())
-            dlg->findChild<QLineEdit *>("id1168")->setText(ip);
+            dlg->findChild<QLineEdit *>(IdName(IDC_CONNECT_IP))->setText(ip);
         if (!port.isNull())
-            dlg->findChild<QLineEdit *>("id1130")->setText(port);
+            dlg->findChild<QLineEdit *>(IdName(IDC_CONNECT_PORT))->setText(port);
         dlg->OnOK();
         return dlg->result();
     };
@@ -86,17 +88,17 @@ void TestFrame::startWithoutInstrumentKnowsTheLink()
     QCOMPARE(g_bDsoBound, uint8_t(0));
     QVERIFY(!env.frame->linkLampGreen());
     QVERIFY(!env.frame->bindLampGreen());
-    QVERIFY(env.frame->action(32810)->isEnabled());
-    QVERIFY(!env.frame->action(32811)->isEnabled());
-    QVERIFY(!env.frame->action(32809)->isEnabled());
-    QVERIFY(!env.frame->leftWnd()->page()->button(1068)->isEnabled());
+    QVERIFY(env.frame->action(ID_BIND_USB)->isEnabled());
+    QVERIFY(!env.frame->action(ID_UNBIND_USB)->isEnabled());
+    QVERIFY(!env.frame->action(ID_SHOW_PANEL)->isEnabled());
+    QVERIFY(!env.frame->leftWnd()->page()->button(IDC_BASE_UPLOAD)->isEnabled());
 }
 
 void TestFrame::connectWithoutInstrumentFails()
 {
     AppEnv env;
     QVERIFY(env.CreateFrame());
-    env.frame->action(32810)->trigger();
+    env.frame->action(ID_BIND_USB)->trigger();
     QCOMPARE(env.messageTexts(), QStringList{"Link failed!"});
     QCOMPARE(env.ui.messages[0].title, QString("Vantor"));
     QCOMPARE(g_bDsoBound, uint8_t(0));
@@ -132,12 +134,12 @@ void TestFrame::refreshRatesInUsbMode_data()
     QTest::addColumn<int>("item");
     QTest::addColumn<int>("interval");
     QTest::addColumn<QString>("log");
-    QTest::newRow("0.5") << 32817 << 500 << "Set the interval time is 0.5s";
-    QTest::newRow("1") << 32818 << 1000 << "Set the interval time is 1s";
-    QTest::newRow("2") << 32819 << 2000 << "Set the interval time is 2s";
-    QTest::newRow("3") << 32820 << 3000 << "Set the interval time is 3s";
-    QTest::newRow("5") << 32821 << 5000 << "Set the interval time is 5s";
-    QTest::newRow("10") << 32822 << 10000 << "Set the interval time is 10s";
+    QTest::newRow("0.5") << ID_RATE_500MS << 500 << "Set the interval time is 0.5s";
+    QTest::newRow("1") << ID_RATE_1S << 1000 << "Set the interval time is 1s";
+    QTest::newRow("2") << ID_RATE_2S << 2000 << "Set the interval time is 2s";
+    QTest::newRow("3") << ID_RATE_3S << 3000 << "Set the interval time is 3s";
+    QTest::newRow("5") << ID_RATE_5S << 5000 << "Set the interval time is 5s";
+    QTest::newRow("10") << ID_RATE_10S << 10000 << "Set the interval time is 10s";
 }
 
 void TestFrame::refreshRatesInUsbMode()
@@ -150,7 +152,7 @@ void TestFrame::refreshRatesInUsbMode()
     env.frame->action(item)->trigger();
     QCOMPARE(g_nRefreshInterval, interval);
     QCOMPARE(env.frame->paneText(0), log);
-    for (int id = 32817; id <= 32823; ++id)
+    for (int id = ID_RATE_500MS; id <= ID_RATE_CUSTOM; ++id)
         QCOMPARE(env.frame->action(id)->isChecked(), id == item);
 }
 
@@ -159,23 +161,23 @@ void TestFrame::refreshRatesInPortModeAndAfterSwitching()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     env.ui.dialogHandlers.push_back(ChooseLink(1));  // RS232
-    env.frame->action(32847)->trigger();
-    const std::pair<int, int> table[] = {{32817, 1000}, {32818, 2000}, {32819, 3000},
-                                         {32820, 4000}, {32821, 6000}, {32822, 12000}};
+    env.frame->action(ID_CONNECT_SETTING)->trigger();
+    const std::pair<int, int> table[] = {{ID_RATE_500MS, 1000}, {ID_RATE_1S, 2000}, {ID_RATE_2S, 3000},
+                                         {ID_RATE_3S, 4000},    {ID_RATE_5S, 6000}, {ID_RATE_10S, 12000}};
     for (auto [item, interval] : table) {
         env.frame->action(item)->trigger();
         QCOMPARE(g_nRefreshInterval, interval);
     }
-    env.frame->action(32818)->trigger();
+    env.frame->action(ID_RATE_1S)->trigger();
     QCOMPARE(g_nRefreshInterval, 2000);
     env.ui.dialogHandlers.push_back(ChooseLink(0));  // back to USB
-    env.frame->action(32847)->trigger();
+    env.frame->action(ID_CONNECT_SETTING)->trigger();
     QCOMPARE(g_nRefreshInterval, 2000);  // not recomputed
-    QVERIFY(env.frame->action(32818)->isChecked());
-    env.frame->action(32818)->trigger();
+    QVERIFY(env.frame->action(ID_RATE_1S)->isChecked());
+    env.frame->action(ID_RATE_1S)->trigger();
     QCOMPARE(g_nRefreshInterval, 1000);
     env.frame->ApplyRefreshRate(7);  // unknown: only clears the marks
-    for (int id = 32817; id <= 32823; ++id)
+    for (int id = ID_RATE_500MS; id <= ID_RATE_CUSTOM; ++id)
         QVERIFY(!env.frame->action(id)->isChecked());
     QCOMPARE(g_nRefreshInterval, 1000);
 }
@@ -186,7 +188,7 @@ void TestFrame::customRateDialog()
     QVERIFY(env.CreateFrame());
     QString seeded;
     env.ui.dialogHandlers.push_back([&](QDialog *d) {
-        auto *edit = d->findChild<QLineEdit *>("id1111");
+        auto *edit = d->findChild<QLineEdit *>(IdName(IDC_CUSTOM_TIME));
         seeded = edit->text();
         edit->setText("99");
         if (static_cast<CVantorDialog *>(d)->OnOK())
@@ -198,19 +200,19 @@ void TestFrame::customRateDialog()
         static_cast<CVantorDialog *>(d)->OnOK();
         return d->result();
     });
-    env.frame->action(32823)->trigger();
+    env.frame->action(ID_RATE_CUSTOM)->trigger();
     QCOMPARE(seeded, QString("2000"));
     QCOMPARE(env.ui.messages.size(), size_t(2));  // the two refusals
     QCOMPARE(g_nRefreshInterval, 750);
-    QVERIFY(env.frame->action(32823)->isChecked());
-    QVERIFY(!env.frame->action(32819)->isChecked());
+    QVERIFY(env.frame->action(ID_RATE_CUSTOM)->isChecked());
+    QVERIFY(!env.frame->action(ID_RATE_2S)->isChecked());
     QCOMPARE(env.frame->paneText(0), QString("Set the interval time as custom"));
 
-    env.frame->action(32819)->trigger();
-    env.frame->action(32823)->trigger();  // cancelled
+    env.frame->action(ID_RATE_2S)->trigger();
+    env.frame->action(ID_RATE_CUSTOM)->trigger();  // cancelled
     QCOMPARE(g_nRefreshInterval, 2000);
-    QVERIFY(!env.frame->action(32823)->isChecked());
-    QVERIFY(env.frame->action(32819)->isChecked());
+    QVERIFY(!env.frame->action(ID_RATE_CUSTOM)->isChecked());
+    QVERIFY(env.frame->action(ID_RATE_2S)->isChecked());
 }
 
 void TestFrame::connectSettingSwitchesStyleAndPane_data()
@@ -233,7 +235,7 @@ void TestFrame::connectSettingSwitchesStyleAndPane()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     env.ui.dialogHandlers.push_back(ChooseLink(radio, "10.0.0.7", "9001"));
-    env.frame->action(32847)->trigger();
+    env.frame->action(ID_CONNECT_SETTING)->trigger();
     QCOMPARE(env.frame->m_nLinkType, linkType);
     QCOMPARE(env.frame->m_nLinkRadio, radio);
     QCOMPARE(env.frame->m_bPortMode != 0, portMode);
@@ -250,17 +252,17 @@ void TestFrame::connectSettingAlwaysReseedsAddressAndPort()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     env.ui.dialogHandlers.push_back(ChooseLink(2, "10.1.1.1", "1234"));
-    env.frame->action(32847)->trigger();
+    env.frame->action(ID_CONNECT_SETTING)->trigger();
     QString ip, port;
     int radio = -1;
     env.ui.dialogHandlers.push_back([&](QDialog *d) {
         auto *dlg = static_cast<CRS232Dlg *>(d);
-        ip = dlg->findChild<QLineEdit *>("id1168")->text();
-        port = dlg->findChild<QLineEdit *>("id1130")->text();
+        ip = dlg->findChild<QLineEdit *>(IdName(IDC_CONNECT_IP))->text();
+        port = dlg->findChild<QLineEdit *>(IdName(IDC_CONNECT_PORT))->text();
         radio = dlg->radio(2)->isChecked() ? 2 : -1;
         return int(QDialog::Rejected);
     });
-    env.frame->action(32847)->trigger();
+    env.frame->action(ID_CONNECT_SETTING)->trigger();
     QCOMPARE(ip, QString("192.168.1.100"));
     QCOMPARE(port, QString("8001"));
     QCOMPARE(radio, 2);  // the link choice itself is remembered
@@ -271,7 +273,7 @@ void TestFrame::cancelledConnectSettingKeepsEverything()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     const QString pane = env.frame->paneText(3);
-    env.frame->action(32847)->trigger();  // no handler: cancel
+    env.frame->action(ID_CONNECT_SETTING)->trigger();  // no handler: cancel
     QCOMPARE(env.frame->m_nLinkType, 1);
     QCOMPARE(env.frame->m_bUsbMode, uint8_t(1));
     QCOMPARE(env.frame->paneText(3), pane);
@@ -282,16 +284,16 @@ void TestFrame::testConnectionPerMode()
 {
     AppEnv env;
     QVERIFY(env.CreateFrame());
-    env.frame->action(32834)->trigger();
+    env.frame->action(ID_TEST_CONNECTION)->trigger();
     QCOMPARE(env.messageTexts(), QStringList{"Connection Failed!"});
     QCOMPARE(env.ui.messages[0].title, QString("Error"));
     QCOMPARE(env.frame->paneText(3), QString("The link is incorrect!"));
 
     env.ui.clear();
     env.ui.dialogHandlers.push_back(ChooseLink(2));
-    env.frame->action(32847)->trigger();
+    env.frame->action(ID_CONNECT_SETTING)->trigger();
     env.frame->m_bLinkKnown = 0;
-    env.frame->action(32834)->trigger();
+    env.frame->action(ID_TEST_CONNECTION)->trigger();
     QCOMPARE(env.messageTexts(), QStringList{"Connection Successful!"});
     QCOMPARE(env.ui.messages[0].title, QString("Info"));
     QCOMPARE(env.ui.messages[0].icon, MsgIcon::Information);
@@ -355,8 +357,8 @@ void TestFrame::exitGuardWhileBound()
     QCOMPARE(env.frame->paneText(0), QString("Try to Exti failed!"));
     g_bDsoBound = 0;
     env.frame->RefreshLinkLamp();  // what opening the menu does
-    QVERIFY(env.frame->action(32813)->isEnabled());
-    env.frame->action(32813)->trigger();
+    QVERIFY(env.frame->action(ID_APP_EXIT)->isEnabled());
+    env.frame->action(ID_APP_EXIT)->trigger();
     QVERIFY(!env.frame->isVisible());
     QCOMPARE(env.frame->paneText(0), QString("Exit"));
 }
@@ -365,7 +367,7 @@ void TestFrame::toolAndStatusBarTogglesFollowTheZeroEightRule()
 {
     AppEnv env;
     QVERIFY(env.CreateFrame());
-    QAction *tool = env.frame->action(32814);
+    QAction *tool = env.frame->action(ID_VIEW_TOOLBAR);
     QVERIFY(env.frame->toolBar()->isVisible());
     tool->trigger();
     QVERIFY(!env.frame->toolBar()->isVisible());
@@ -377,7 +379,7 @@ void TestFrame::toolAndStatusBarTogglesFollowTheZeroEightRule()
     QVERIFY(tool->isChecked());
     QCOMPARE(env.frame->m_nToolBarState, 0);
 
-    QAction *status = env.frame->action(32815);
+    QAction *status = env.frame->action(ID_VIEW_STATUS_BAR);
     status->trigger();
     QVERIFY(!env.frame->statusBar()->isVisible());
     QCOMPARE(env.frame->m_nStatusBarState, 8);
@@ -392,18 +394,18 @@ void TestFrame::operationPaneToggle()
     QVERIFY(env.CreateFrame());
     env.frame->resize(1000, 700);
     CRTSplitterWnd *split = env.frame->splitter();
-    env.frame->action(32816)->trigger();
+    env.frame->action(ID_VIEW_OPERATION_PANE)->trigger();
     QCOMPARE(split->firstSize(), 0);
     QCOMPARE(env.frame->m_nLeftPaneState, 0);
-    QVERIFY(!env.frame->action(32816)->isChecked());
+    QVERIFY(!env.frame->action(ID_VIEW_OPERATION_PANE)->isChecked());
     QCOMPARE(env.frame->rightWnd()->geometry().left(), 4);  // the bar stays
     QCOMPARE(split->barRect(), QRect(0, 0, 4, split->height()));
-    env.frame->action(32816)->trigger();
+    env.frame->action(ID_VIEW_OPERATION_PANE)->trigger();
     QCOMPARE(split->firstSize(), 175);
     QCOMPARE(env.frame->leftWnd()->width(), 175);
     QCOMPARE(env.frame->rightWnd()->geometry().left(), 179);
     QCOMPARE(env.frame->rightWnd()->width(), split->width() - 179);
-    QVERIFY(env.frame->action(32816)->isChecked());
+    QVERIFY(env.frame->action(ID_VIEW_OPERATION_PANE)->isChecked());
 }
 
 void TestFrame::fileDestination()
@@ -414,12 +416,12 @@ void TestFrame::fileDestination()
     env.ui.folderAnswers = {"/data/scope"};
     env.ui.dialogHandlers.push_back([&](QDialog *d) {
         auto *dlg = static_cast<CAlterFilePathDlg *>(d);
-        current = d->findChild<QLineEdit *>("id1127")->text();
-        d->findChild<QPushButton *>("id1129")->click();
+        current = d->findChild<QLineEdit *>(IdName(IDC_PATH_CURRENT))->text();
+        d->findChild<QPushButton *>(IdName(IDC_PATH_BROWSE))->click();
         dlg->OnOK();
         return d->result();
     });
-    env.frame->action(32831)->trigger();
+    env.frame->action(ID_FILE_DESTINATION)->trigger();
     QCOMPARE(current, QDir::currentPath());
     QCOMPARE(env.ui.folderPickers, (std::vector<QString>{"Select your path"}));
     QCOMPARE(g_szInitPath, QString("/data/scope"));
@@ -430,7 +432,7 @@ void TestFrame::fileDestination()
         static_cast<CVantorDialog *>(d)->OnOK();
         return d->result();
     });
-    env.frame->action(32831)->trigger();
+    env.frame->action(ID_FILE_DESTINATION)->trigger();
     QCOMPARE(g_szInitPath, QDir::currentPath());
 }
 
@@ -439,7 +441,7 @@ void TestFrame::fileDestinationCancelStillMovesThePath()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     g_szInitPath = "/elsewhere";
-    env.frame->action(32831)->trigger();  // cancelled
+    env.frame->action(ID_FILE_DESTINATION)->trigger();  // cancelled
     QCOMPARE(g_szInitPath, QDir::currentPath());
     QCOMPARE(env.frame->paneText(0), QString("Set the Initial Path"));
 }
@@ -448,14 +450,14 @@ void TestFrame::defaultSetting()
 {
     AppEnv env("[Set]\nLanguage=ZH\n");
     QVERIFY(env.CreateFrame());
-    env.frame->action(32825)->trigger();
-    env.frame->action(32822)->trigger();
+    env.frame->action(ID_OPERATE_FILE)->trigger();
+    env.frame->action(ID_RATE_10S)->trigger();
     g_szInitPath = "/x";
-    env.frame->action(32826)->trigger();
+    env.frame->action(ID_DEFAULT_SETTING)->trigger();
     QCOMPARE(g_bSaveOperateFile, uint8_t(0));
-    QVERIFY(!env.frame->action(32825)->isChecked());
+    QVERIFY(!env.frame->action(ID_OPERATE_FILE)->isChecked());
     QCOMPARE(g_nRefreshInterval, 2000);
-    QVERIFY(env.frame->action(32819)->isChecked());
+    QVERIFY(env.frame->action(ID_RATE_2S)->isChecked());
     QCOMPARE(g_szInitPath, QString());
     QCOMPARE(env.frame->paneText(0), QStringLiteral("恢复默认值"));
 }

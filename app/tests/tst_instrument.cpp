@@ -2,10 +2,12 @@
 // virtual USB socket and the network, the settings block both ways, and the
 // instrument vanishing while the refresh timer runs.
 #include "app_test_support.h"
+#include "platform/control_ids.h"
 #include "platform/gbk.h"
 #include "shell/base_operation.h"
 #include "shell/dialogs.h"
 #include "shell/panes.h"
+#include "views/page_dialogs.h"
 #include "views/view_pages.h"
 
 #include "virtual_instrument.h"
@@ -77,7 +79,7 @@ void TestInstrument::usbInstrumentPresentAtStartConnectsAtOnce()
     QVERIFY(env.frame->paneText(3) != QString("The link is incorrect!"));
 
     env.ui.sleeps.clear();
-    env.frame->action(32810)->trigger();
+    env.frame->action(ID_BIND_USB)->trigger();
     QVERIFY(env.ui.messages.empty());
     QCOMPARE(g_bDsoBound, uint8_t(1));
     QVERIFY(env.frame->bindLampGreen());
@@ -87,24 +89,24 @@ void TestInstrument::usbInstrumentPresentAtStartConnectsAtOnce()
     const std::vector<unsigned> paced = {300, 300, 500};
     QVERIFY(std::search(env.ui.sleeps.begin(), env.ui.sleeps.end(), paced.begin(), paced.end()) != env.ui.sleeps.end());
     QVERIFY(!LinkSleeps().empty());  // the protocol waits went through the seam
-    QVERIFY(!env.frame->action(32810)->isEnabled());
-    QVERIFY(env.frame->action(32811)->isEnabled());
-    QVERIFY(!env.frame->action(32813)->isEnabled());
-    QVERIFY(env.frame->leftWnd()->page()->button(1068)->isEnabled());
-    QVERIFY(!env.frame->leftWnd()->page()->button(1071)->isEnabled());  // nothing held yet
+    QVERIFY(!env.frame->action(ID_BIND_USB)->isEnabled());
+    QVERIFY(env.frame->action(ID_UNBIND_USB)->isEnabled());
+    QVERIFY(!env.frame->action(ID_APP_EXIT)->isEnabled());
+    QVERIFY(env.frame->leftWnd()->page()->button(IDC_BASE_UPLOAD)->isEnabled());
+    QVERIFY(!env.frame->leftWnd()->page()->button(IDC_BASE_DOWNLOAD)->isEnabled());  // nothing held yet
     QCOMPARE(env.frame->progressBar()->value(), 0);
     QCOMPARE(env.ui.waitCursorDepth, 0);
 
     // Closing is refused while bound.
     QVERIFY(!env.frame->close());
     env.ui.clear();
-    env.frame->action(32811)->trigger();
+    env.frame->action(ID_UNBIND_USB)->trigger();
     QVERIFY(env.ui.messages.empty());
     QCOMPARE(g_bDsoBound, uint8_t(0));
     QCOMPARE(env.frame->paneText(0), QString("UnLink"));
-    QVERIFY(!env.frame->leftWnd()->page()->button(1068)->isEnabled());
-    QVERIFY(env.frame->rightWnd()->graphPage()->button(1108)->isEnabled());
-    QVERIFY(!env.frame->rightWnd()->graphPage()->button(1110)->isEnabled());
+    QVERIFY(!env.frame->leftWnd()->page()->button(IDC_BASE_UPLOAD)->isEnabled());
+    QVERIFY(env.frame->rightWnd()->graphPage()->button(IDC_GRAPH_AUTO)->isEnabled());
+    QVERIFY(!env.frame->rightWnd()->graphPage()->button(IDC_GRAPH_MANU)->isEnabled());
     QVERIFY(env.frame->close());
 }
 
@@ -129,8 +131,8 @@ void TestInstrument::productFamilyDecidesChannels34()
     graph->ShowChannel34(!visible);
     ConnectOrFail(env.frame);
     QCOMPARE(g_ProductType, uint8_t(m_sim.instrument->family()));
-    QCOMPARE(graph->check(1151)->isVisibleTo(graph), visible);
-    QCOMPARE(graph->check(1152)->isVisibleTo(graph), visible);
+    QCOMPARE(graph->check(IDC_GRAPH_MEASURE_CH3)->isVisibleTo(graph), visible);
+    QCOMPARE(graph->check(IDC_GRAPH_MEASURE_CH4)->isVisibleTo(graph), visible);
     env.frame->OnDisconnect();
 }
 
@@ -145,16 +147,16 @@ void TestInstrument::uploadSaveOpenDownloadRoundTrip()
     env.ui.clock = QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9, 500));
     env.ui.advanceClockOnSleep = false;
 
-    page->button(1068)->click();  // Upload
+    page->button(IDC_BASE_UPLOAD)->click();  // Upload
     const std::vector<uint8_t> original = m_sim.instrument->encodeSettings();
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(g_SettingData), 2500),
              QByteArray(reinterpret_cast<const char *>(original.data()), 2500));
     QCOMPARE(page->m_strCurrentFile, QString("20260305-140709"));
     QCOMPARE(g_bSettingHeld, uint8_t(1));
-    for (int id : {1071, 1075, 1076})
+    for (int id : {IDC_BASE_DOWNLOAD, IDC_BASE_SAVE, IDC_BASE_SAVE_AS})
         QVERIFY(page->button(id)->isEnabled());
 
-    page->button(1075)->click();  // Save
+    page->button(IDC_BASE_SAVE)->click();  // Save
     const QByteArray saved = env.readFile("20260305-140709.ssf");
     QCOMPARE(saved.size(), 2500);
     QCOMPARE(saved, QByteArray(reinterpret_cast<const char *>(original.data()), 2500));
@@ -167,11 +169,11 @@ void TestInstrument::uploadSaveOpenDownloadRoundTrip()
     QVERIFY(m_sim.instrument->encodeSettings() != original);
 
     env.ui.fileAnswers = {env.path("20260305-140709.ssf")};
-    page->button(1074)->click();               // Open
-    QVERIFY(page->button(1071)->isEnabled());  // bound at that moment
-    QVERIFY(!page->button(1075)->isEnabled());
+    page->button(IDC_BASE_OPEN)->click();                   // Open
+    QVERIFY(page->button(IDC_BASE_DOWNLOAD)->isEnabled());  // bound at that moment
+    QVERIFY(!page->button(IDC_BASE_SAVE)->isEnabled());
     env.ui.sleeps.clear();
-    page->button(1071)->click();  // Download
+    page->button(IDC_BASE_DOWNLOAD)->click();  // Download
     QCOMPARE(env.ui.sleeps.front(), 80u);
     QCOMPARE(m_sim.instrument->encodeSettings(), original);
     QCOMPARE(env.frame->progressBar()->value(), 0);
@@ -193,8 +195,8 @@ void TestInstrument::failedUploadKeepsTheBlock()
     QCOMPARE(env.ui.messages[0].icon, vantor::MsgIcon::Information);
     for (int i = 0; i < 2500; ++i)
         QCOMPARE(g_SettingData[i], uint8_t(0x42));
-    QVERIFY(!page->button(1071)->isEnabled());
-    QVERIFY(!page->button(1075)->isEnabled());
+    QVERIFY(!page->button(IDC_BASE_DOWNLOAD)->isEnabled());
+    QVERIFY(!page->button(IDC_BASE_SAVE)->isEnabled());
     QCOMPARE(g_bDsoBound, uint8_t(1));  // the binding stays
     QVERIFY(
         vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("WARNING:从设备下载设备配置数据失败")));
@@ -207,7 +209,7 @@ void TestInstrument::unplugWhileTheTimerRuns()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     ConnectOrFail(env.frame);
-    env.frame->rightWnd()->graphPage()->button(1108)->click();  // Auto
+    env.frame->rightWnd()->graphPage()->button(IDC_GRAPH_AUTO)->click();  // Auto
     QVERIFY(env.frame->refreshTimer().isActive());
     QCOMPARE(g_bAutoRefresh, uint8_t(1));
     env.frame->OnRefreshTick();
@@ -252,14 +254,14 @@ void TestInstrument::networkLinkConnectsAndTests()
     env.ui.dialogHandlers.push_back([port](QDialog *d) {
         auto *dlg = static_cast<CRS232Dlg *>(d);
         dlg->radio(2)->click();
-        dlg->findChild<QLineEdit *>("id1168")->setText("127.0.0.1");
-        dlg->findChild<QLineEdit *>("id1130")->setText(QString::number(port));
+        dlg->findChild<QLineEdit *>(IdName(IDC_CONNECT_IP))->setText("127.0.0.1");
+        dlg->findChild<QLineEdit *>(IdName(IDC_CONNECT_PORT))->setText(QString::number(port));
         dlg->OnOK();
         return d->result();
     });
-    env.frame->action(32847)->trigger();
+    env.frame->action(ID_CONNECT_SETTING)->trigger();
     QCOMPARE(env.frame->paneText(3), QString("The link is net!"));
-    env.frame->action(32834)->trigger();
+    env.frame->action(ID_TEST_CONNECTION)->trigger();
     QCOMPARE(env.messageTexts(), QStringList{"Connection Successful!"});
     env.ui.clear();
     ConnectOrFail(env.frame);
@@ -288,12 +290,12 @@ void TestInstrument::serialLinkFollowsTheMappedPort()
     env.ui.dialogHandlers.push_back([](QDialog *d) {
         auto *dlg = static_cast<CRS232Dlg *>(d);
         dlg->radio(1)->click();
-        dlg->findChild<QComboBox *>("id1136")->setCurrentText("COM2");
-        dlg->findChild<QComboBox *>("id1137")->setCurrentText("38400");
+        dlg->findChild<QComboBox *>(IdName(IDC_CONNECT_COM))->setCurrentText("COM2");
+        dlg->findChild<QComboBox *>(IdName(IDC_CONNECT_BAUD))->setCurrentText("38400");
         dlg->OnOK();
         return d->result();
     });
-    env.frame->action(32847)->trigger();
+    env.frame->action(ID_CONNECT_SETTING)->trigger();
     QCOMPARE(env.frame->paneText(3), QString("The link is RS232!"));
     QCOMPARE(env.frame->m_nComPort, 2);
     QCOMPARE(env.frame->m_nBaudRate, 38400);

@@ -1,6 +1,7 @@
 // The operation log's batches and switch, the debug log's lines, and their
 // bytes on disk.
 #include "app_test_support.h"
+#include "platform/control_ids.h"
 #include "platform/gbk.h"
 #include "shell/logs.h"
 
@@ -129,14 +130,14 @@ void TestLogs::switchingOffWithThreePendingWritesFour()
 {
     AppEnv env;
     QVERIFY(env.CreateFrame());
-    env.frame->action(32825)->trigger();  // on: adds its own line
-    QVERIFY(env.frame->action(32825)->isChecked());
+    env.frame->action(ID_OPERATE_FILE)->trigger();  // on: adds its own line
+    QVERIFY(env.frame->action(ID_OPERATE_FILE)->isChecked());
     QCOMPARE(env.frame->paneText(0), QString("Select save Operate File"));
     env.frame->LogOperation("a");
     env.frame->LogOperation("b");
     QCOMPARE(g_nOperateLineCount, 3);
-    env.frame->action(32825)->trigger();  // off
-    QVERIFY(!env.frame->action(32825)->isChecked());
+    env.frame->action(ID_OPERATE_FILE)->trigger();  // off
+    QVERIFY(!env.frame->action(ID_OPERATE_FILE)->isChecked());
     QCOMPARE(env.frame->paneText(0), QString("Not save Operate File"));
     const QList<QByteArray> lines = Lines(env.readFile("Operate File.txt"));
     QCOMPARE(lines.size(), 4);
@@ -150,11 +151,11 @@ void TestLogs::switchingOffWithTenPendingUsesThePlainStamp()
 {
     AppEnv env;
     QVERIFY(env.CreateFrame());
-    env.frame->action(32825)->trigger();
+    env.frame->action(ID_OPERATE_FILE)->trigger();
     for (int i = 0; i < 9; ++i)
         env.frame->LogOperation("x");
     QCOMPARE(g_nOperateLineCount, 10);
-    env.frame->action(32825)->trigger();
+    env.frame->action(ID_OPERATE_FILE)->trigger();
     const QList<QByteArray> lines = Lines(env.readFile("Operate File.txt"));
     QCOMPARE(lines.size(), 11);
     QCOMPARE(lines[10], QByteArray("20260305-14H07M09S123ms\xA1\xAA\xA1\xAANot save Operate File\r"));
@@ -164,7 +165,7 @@ void TestLogs::switchingOnAddsALine()
 {
     AppEnv env;
     QVERIFY(env.CreateFrame());
-    env.frame->action(32825)->trigger();
+    env.frame->action(ID_OPERATE_FILE)->trigger();
     QCOMPARE(g_bSaveOperateFile, uint8_t(8));
     QCOMPARE(g_nOperateLineCount, 1);
     QVERIFY(g_OperateLines[0].endsWith("Select save Operate File"));

@@ -1,12 +1,14 @@
 // Start-up: set.ini and its defaults, the language rule, brands, the
 // per-user settings, localisation, the About box and the single instance.
 #include "app_test_support.h"
+#include "platform/control_ids.h"
 #include "platform/gbk.h"
 #include "platform/ini_file.h"
 #include "shell/base_operation.h"
 #include "shell/dialogs.h"
 #include "shell/logs.h"
 #include "shell/panes.h"
+#include "views/page_dialogs.h"
 #include "views/view_pages.h"
 
 #include <QAction>
@@ -60,12 +62,12 @@ void TestStartup::defaultsWithoutSetIni()
     QCOMPARE(env.frame->paneText(1), QString("Ready..."));
     QCOMPARE(env.frame->paneText(3), QString("The link is incorrect!"));
     QCOMPARE(env.frame->paneText(4), QString("2026-03-05"));  // the recording clock's day
-    QCOMPARE(env.frame->action(32810)->text(), QString("Connect\tCtrl+B"));
-    QCOMPARE(env.frame->action(32810)->iconText(), QString("Connect"));
-    QCOMPARE(env.frame->action(32811)->iconText(), QString("Disc"));
-    QVERIFY(env.frame->action(32814)->isChecked());
-    QVERIFY(env.frame->action(32815)->isChecked());
-    QVERIFY(env.frame->action(32816)->isChecked());
+    QCOMPARE(env.frame->action(ID_BIND_USB)->text(), QString("Connect\tCtrl+B"));
+    QCOMPARE(env.frame->action(ID_BIND_USB)->iconText(), QString("Connect"));
+    QCOMPARE(env.frame->action(ID_UNBIND_USB)->iconText(), QString("Disc"));
+    QVERIFY(env.frame->action(ID_VIEW_TOOLBAR)->isChecked());
+    QVERIFY(env.frame->action(ID_VIEW_STATUS_BAR)->isChecked());
+    QVERIFY(env.frame->action(ID_VIEW_OPERATION_PANE)->isChecked());
     QCOMPARE(env.frame->splitter()->firstSize(), 175);
     QCOMPARE(env.frame->m_nToolBarState, 0);
     QCOMPARE(g_nWavePointsCH3, 200);
@@ -73,8 +75,8 @@ void TestStartup::defaultsWithoutSetIni()
     QCOMPARE(g_ProductTable[11], uint8_t(0xFF));
     // The tool-bar buttons share the size of the largest.
     QToolBar *bar = env.frame->toolBar();
-    const QSize first = bar->widgetForAction(env.frame->action(32810))->size();
-    QCOMPARE(bar->widgetForAction(env.frame->action(32828))->size(), first);
+    const QSize first = bar->widgetForAction(env.frame->action(ID_BIND_USB))->size();
+    QCOMPARE(bar->widgetForAction(env.frame->action(ID_APP_ABOUT))->size(), first);
 }
 
 void TestStartup::languageStringsPickMessagesAndFiles_data()
@@ -160,18 +162,18 @@ void TestStartup::chineseStartLocalisesMenusAndPanes()
     QVERIFY(env.CreateFrame());
     QCOMPARE(env.frame->topMenu(0)->title(), QStringLiteral("面板"));
     QCOMPARE(env.frame->topMenu(3)->title(), QStringLiteral("帮助"));
-    QCOMPARE(env.frame->action(32810)->text(), QStringLiteral("连接\tCtrl+B"));
-    QCOMPARE(env.frame->action(32817)->text(), QString("0.5 s"));  // rate items keep their texts
-    QCOMPARE(env.frame->action(32810)->iconText(), QStringLiteral("连接"));
-    QCOMPARE(env.frame->action(32816)->iconText(), QStringLiteral("切换"));
+    QCOMPARE(env.frame->action(ID_BIND_USB)->text(), QStringLiteral("连接\tCtrl+B"));
+    QCOMPARE(env.frame->action(ID_RATE_500MS)->text(), QString("0.5 s"));  // rate items keep their texts
+    QCOMPARE(env.frame->action(ID_BIND_USB)->iconText(), QStringLiteral("连接"));
+    QCOMPARE(env.frame->action(ID_VIEW_OPERATION_PANE)->iconText(), QStringLiteral("切换"));
     QCOMPARE(env.frame->paneText(0), QStringLiteral("欢迎使用 Vantor 3.0"));
     QCOMPARE(env.frame->paneText(1), QStringLiteral("就绪..."));
     QCOMPARE(env.frame->paneText(3), QStringLiteral("未连接!"));
-    auto *upload = env.frame->leftWnd()->page()->button(1068);
+    auto *upload = env.frame->leftWnd()->page()->button(IDC_BASE_UPLOAD);
     QCOMPARE(upload->text(), QStringLiteral("上传"));
-    auto *group = env.frame->leftWnd()->page()->findChild<QGroupBox *>("id1182");
+    auto *group = env.frame->leftWnd()->page()->findChild<QGroupBox *>(IdName(IDC_BASE_DEVICE_GROUP));
     QCOMPARE(group->title(), QStringLiteral("设备配置操作"));
-    QCOMPARE(env.frame->rightWnd()->graphPage()->button(1108)->text(), QStringLiteral("自动"));
+    QCOMPARE(env.frame->rightWnd()->graphPage()->button(IDC_GRAPH_AUTO)->text(), QStringLiteral("自动"));
 }
 
 void TestStartup::missingMenuKeyShowsNotFound()
@@ -181,12 +183,12 @@ void TestStartup::missingMenuKeyShowsNotFound()
     env.writeFile("language/en.ini", "[String]\nIDS_MENU_PANEL=Panel\\nTwo\nIDS_MENU_BIND_USB=Go\n");
     QVERIFY(env.CreateFrame());
     QCOMPARE(env.frame->topMenu(0)->title(), QString("Panel\nTwo"));
-    QCOMPARE(env.frame->action(32810)->text(), QString("Go"));
+    QCOMPARE(env.frame->action(ID_BIND_USB)->text(), QString("Go"));
     QCOMPARE(env.frame->topMenu(3)->title(), QString("Not found"));
-    QCOMPARE(env.frame->action(32828)->text(), QString("Not found"));
+    QCOMPARE(env.frame->action(ID_APP_ABOUT)->text(), QString("Not found"));
     QCOMPARE(LoadUiString("IDS_NOTHING"), QString("Not found"));
     // Dialog texts without keys stay as built.
-    QCOMPARE(env.frame->leftWnd()->page()->button(1068)->text(), QString("Upload"));
+    QCOMPARE(env.frame->leftWnd()->page()->button(IDC_BASE_UPLOAD)->text(), QString("Upload"));
 }
 
 void TestStartup::localiseDialogSetsTitleAndControls()
@@ -198,9 +200,9 @@ void TestStartup::localiseDialogSetsTitleAndControls()
     CSetCustomTimeDlg dialog(nullptr);
     dialog.initDialog();
     QCOMPARE(dialog.windowTitle(), QString("Tempo"));
-    QCOMPARE(dialog.findChild<QLabel *>("id1193")->text(), QString("Type it"));
-    QCOMPARE(dialog.findChild<QPushButton *>("id1")->text(), QString("Fine"));
-    QCOMPARE(dialog.findChild<QPushButton *>("id2")->text(), QString("Cancel"));
+    QCOMPARE(dialog.findChild<QLabel *>(IdName(IDC_CUSTOM_TIME_NOTE))->text(), QString("Type it"));
+    QCOMPARE(dialog.findChild<QPushButton *>(IdName(IDC_OK))->text(), QString("Fine"));
+    QCOMPARE(dialog.findChild<QPushButton *>(IdName(IDC_CANCEL))->text(), QString("Cancel"));
 }
 
 void TestStartup::languageFilesCoverEveryControl()
@@ -261,7 +263,7 @@ void TestStartup::aboutBoxShowsTheBrand()
         title = d->windowTitle();
         return int(QDialog::Accepted);
     });
-    env.frame->action(32828)->trigger();
+    env.frame->action(ID_APP_ABOUT)->trigger();
     QCOMPARE(brand, QString("Orvik"));
     QCOMPARE(title, QStringLiteral("关于 Vantor"));
 }
@@ -293,9 +295,9 @@ void TestStartup::registryDefaultsWhenKeyMissing()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     QCOMPARE(g_nRefreshInterval, 2000);
-    QVERIFY(env.frame->action(32819)->isChecked());
+    QVERIFY(env.frame->action(ID_RATE_2S)->isChecked());
     QCOMPARE(g_bSaveOperateFile, uint8_t(0));
-    QVERIFY(!env.frame->action(32825)->isChecked());
+    QVERIFY(!env.frame->action(ID_OPERATE_FILE)->isChecked());
     QCOMPARE(g_szInitPath, env.dir.path());
     const QString log = vantor::FromGbk(env.readFile("BlogFile.txt"));
     QVERIFY(log.contains(QStringLiteral("NORMAL :打开注册表读取软件配置参数失败\r\n")));
@@ -308,15 +310,15 @@ void TestStartup::registryRoundTrip()
         AppEnv env;
         QVERIFY(env.CreateFrame());
         QCOMPARE(g_nRefreshInterval, 3000);
-        QVERIFY(env.frame->action(32820)->isChecked());
+        QVERIFY(env.frame->action(ID_RATE_3S)->isChecked());
         QCOMPARE(g_bSaveOperateFile, uint8_t(8));
-        QVERIFY(env.frame->action(32825)->isChecked());
+        QVERIFY(env.frame->action(ID_OPERATE_FILE)->isChecked());
         QCOMPARE(g_szInitPath, QString("/srv/scope"));
-        QCOMPARE(g_nOperateLineCount, 1);     // the welcome line
-        env.frame->action(32818)->trigger();  // 1 s
+        QCOMPARE(g_nOperateLineCount, 1);          // the welcome line
+        env.frame->action(ID_RATE_1S)->trigger();  // 1 s
         g_szInitPath = "/home/me/data";
-        env.frame->action(32825)->trigger();  // off
-    }                                         // the frame saves on destruction
+        env.frame->action(ID_OPERATE_FILE)->trigger();  // off
+    }                                                   // the frame saves on destruction
     QSettings settings("Marlowe Vantor Application", "Vantor");
     settings.beginGroup("Settings");
     QCOMPARE(settings.value("Interval time").toString(), QString("1000"));
@@ -334,12 +336,12 @@ void TestStartup::registryIntervalCodes_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("interval");
     QTest::addColumn<int>("item");
-    QTest::newRow("750 custom") << "750" << 750 << 32823;
-    QTest::newRow("2000") << "2000" << 2000 << 32819;
-    QTest::newRow("500") << "500" << 500 << 32817;
-    QTest::newRow("10000") << "10000" << 10000 << 32822;
-    QTest::newRow("4000 custom") << "4000" << 4000 << 32823;
-    QTest::newRow("number then text") << "1000ms" << 1000 << 32818;
+    QTest::newRow("750 custom") << "750" << 750 << ID_RATE_CUSTOM;
+    QTest::newRow("2000") << "2000" << 2000 << ID_RATE_2S;
+    QTest::newRow("500") << "500" << 500 << ID_RATE_500MS;
+    QTest::newRow("10000") << "10000" << 10000 << ID_RATE_10S;
+    QTest::newRow("4000 custom") << "4000" << 4000 << ID_RATE_CUSTOM;
+    QTest::newRow("number then text") << "1000ms" << 1000 << ID_RATE_1S;
 }
 
 void TestStartup::registryIntervalCodes()
@@ -351,7 +353,7 @@ void TestStartup::registryIntervalCodes()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     QCOMPARE(g_nRefreshInterval, interval);
-    for (int id = 32817; id <= 32823; ++id)
+    for (int id = ID_RATE_500MS; id <= ID_RATE_CUSTOM; ++id)
         QCOMPARE(env.frame->action(id)->isChecked(), id == item);
     QCOMPARE(g_szInitPath, env.dir.path());  // absent path value: the program's folder
 }

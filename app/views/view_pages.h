@@ -1,14 +1,10 @@
-// The four view pages of the right pane and the virtual front panel, as far
-// as the shell drives them: the controls it enables, shows or hides and the
-// calls it makes. Their own work (graph, tables, files, bitmap) lives with
-// each page.
+// The bitmap and measurement pages, as far as the shell drives them today:
+// the controls it enables and the calls it makes.
 #pragma once
 
 #include "view_page.h"
 #include "wave_data_page.h"
 #include "wave_graph_page.h"
-
-#include <QDialog>
 
 class TextTable;
 
@@ -32,15 +28,4 @@ public:
 
 private:
     TextTable *m_table;
-};
-
-class CVirtualPanelDlg : public QDialog {
-    Q_OBJECT
-public:
-    explicit CVirtualPanelDlg(QWidget *parent);
-    void RefreshPanel();
-    int refreshCount() const { return m_nRefreshes; }
-
-private:
-    int m_nRefreshes = 0;
 };

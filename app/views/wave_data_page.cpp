@@ -1,17 +1,18 @@
 #include "wave_data_page.h"
 
 #include "channel_files.h"
-#include "page_links.h"
 #include "page_tables.h"
 #include "view_pages.h"
 
-#include "../shell/base_operation.h"
-#include "../shell/dialogs.h"
-#include "../shell/globals.h"
-#include "../shell/logs.h"
-#include "../shell/main_frame.h"
-#include "../shell/panes.h"
-#include "../shell/vantor_app.h"
+#include "../platform/app_context.h"
+#include "../platform/control_ids.h"
+#include "../platform/debug_log.h"
+#include "../platform/globals.h"
+#include "../platform/language.h"
+#include "../platform/link_gate.h"
+#include "../platform/ui_services.h"
+#include "page_dialogs.h"
+#include "page_host.h"
 
 #include <QFile>
 #include <QHBoxLayout>
@@ -23,6 +24,7 @@
 #include <cstring>
 
 using namespace views;
+using vantor::Ui;
 
 namespace {
 
@@ -40,12 +42,13 @@ constexpr int kLampOrder[10] = {0, 2, 9, 3, 4, 5, 6, 7, 8, 1};
 
 }  // namespace
 
-CViewWavedataDlg::CViewWavedataDlg(QWidget *parent) : CViewPage(parent, 147, QStringLiteral("CViewWavedataDlg"))
+CViewWavedataDlg::CViewWavedataDlg(QWidget *parent)
+    : CViewPage(parent, IDD_WAVE_DATA, QStringLiteral("CViewWavedataDlg"))
 {
     auto *layout = new QVBoxLayout(this);
     auto *top = new QHBoxLayout;
     layout->addLayout(top);
-    m_title = Ctrl(new QLabel(QStringLiteral("Wave Data"), this), 1153);
+    m_title = Ctrl(new QLabel(QStringLiteral("Wave Data"), this), IDC_DATA_TITLE);
     QFont font = m_title->font();
     font.setFamily(QStringLiteral("黑体"));
     font.setPixelSize(16);
@@ -54,15 +57,17 @@ CViewWavedataDlg::CViewWavedataDlg(QWidget *parent) : CViewPage(parent, 147, QSt
                                .arg(FromColorRef(0x000074E8).name(), FromColorRef(0x00FFB062).name()));
     top->addWidget(m_title);
     top->addStretch(1);
-    connect(AddButton(top, 1033, QStringLiteral("Copy")), &QPushButton::clicked, this, &CViewWavedataDlg::CopyWaveData);
-    connect(AddButton(top, 1037, QStringLiteral("Print")), &QPushButton::clicked, this,
+    connect(AddButton(top, IDC_DATA_COPY, QStringLiteral("Copy")), &QPushButton::clicked, this,
+            &CViewWavedataDlg::CopyWaveData);
+    connect(AddButton(top, IDC_DATA_PRINT, QStringLiteral("Print")), &QPushButton::clicked, this,
             &CViewWavedataDlg::PrintWaveData);
-    connect(AddButton(top, 1030, QStringLiteral("Save as")), &QPushButton::clicked, this,
+    connect(AddButton(top, IDC_DATA_SAVE_AS, QStringLiteral("Save as")), &QPushButton::clicked, this,
             &CViewWavedataDlg::SaveWaveDataFile);
-    connect(AddButton(top, 1032, QStringLiteral("可编辑")), &QPushButton::clicked, this, &CViewWavedataDlg::OnEdit);
+    connect(AddButton(top, IDC_DATA_EDIT, QStringLiteral("可编辑")), &QPushButton::clicked, this,
+            &CViewWavedataDlg::OnEdit);
 
     m_table = new WaveDataTable(this);
-    m_view = Ctrl(new QTableView(this), 1018);
+    m_view = Ctrl(new QTableView(this), IDC_DATA_LIST);
     m_view->setModel(m_table);
     m_view->verticalHeader()->hide();
     // Fixed row heights: the view then never measures 24000 rows.
@@ -77,14 +82,14 @@ CViewWavedataDlg::CViewWavedataDlg(QWidget *parent) : CViewPage(parent, 147, QSt
     layout->addWidget(m_view, 1);
 
     if (!g_bWaveDataHasData)
-        for (int id : {1033, 1037, 1032, 1030})
+        for (int id : {IDC_DATA_COPY, IDC_DATA_PRINT, IDC_DATA_EDIT, IDC_DATA_SAVE_AS})
             button(id)->setEnabled(false);
     Localise();
 }
 
 void CViewWavedataDlg::EnableOutputButtons()
 {
-    for (int id : {1030, 1033, 1037})
+    for (int id : {IDC_DATA_SAVE_AS, IDC_DATA_COPY, IDC_DATA_PRINT})
         button(id)->setEnabled(true);
 }
 
@@ -93,7 +98,8 @@ void CViewWavedataDlg::FillWaveDataColumn(int column, bool allRows)
     if (column >= 1 && column <= 4) {
         if (!g_bChOpen[column - 1])
             return;
-        m_table->setNumbers(column, LiveWave(column), allRows ? kWaveRows : LivePoints(column));
+        const LiveChannel live = Live(column);
+        m_table->setNumbers(column, live.wave, allRows ? kWaveRows : live.points);
     } else if (column >= 5 && column <= 7) {
         m_table->clearColumn(column);
         m_table->setNumbers(column, g_FileWave, g_ChannelSlots[column].nCount);
@@ -120,13 +126,13 @@ bool CViewWavedataDlg::WriteWaveFile(int column, int origin, const QString &path
     content.samples = QByteArray(reinterpret_cast<const char *>(g_FileWave), count);
     for (int i = 0; i < 10; ++i)
         content.lamps[size_t(i)] = g_LedStatus[kLampOrder[i]];
-    CRightWnd *right = RightPane();
-    if (CViewWaveGraphDlg *graph = right ? right->graphPage() : nullptr)
+    const ViewPages pages = Pages();
+    if (pages.graph)
         for (int row = 0; row < 5; ++row)
-            content.params[size_t(row)] = graph->params()->text(row, column);
-    if (content.measured && right && right->measurePage())
+            content.params[size_t(row)] = pages.graph->params()->text(row, column);
+    if (content.measured && pages.measure)
         for (int row = 0; row < 32; ++row)
-            content.measures[size_t(row)] = right->measurePage()->table()->text(row, column);
+            content.measures[size_t(row)] = pages.measure->table()->text(row, column);
     const QByteArray bytes = EncodeChannelFile(content);
     return file.write(bytes) == bytes.size();
 }
@@ -153,16 +159,16 @@ bool CViewWavedataDlg::LoadWaveDataFile(const QString &path, bool *refused)
     slot.bHasData = 1;
     std::memset(g_FileWave, 0, sizeof g_FileWave);
     std::memcpy(g_FileWave, content.samples.constData(), size_t(content.samples.size()));
-    CRightWnd *right = RightPane();
-    CViewWaveGraphDlg *graph = right ? right->graphPage() : nullptr;
+    const ViewPages pages = Pages();
+    CViewWaveGraphDlg *graph = pages.graph;
     if (graph)
         graph->PlotWaveColumn(g_FileWave, slot.nCount, c);
     FillWaveDataColumn(c, false);
     if (graph)
         graph->FillParamColumn(&content.params, c);
-    if (content.measured && right && right->measurePage())
+    if (content.measured && pages.measure)
         for (int row = 0; row < 32; ++row)
-            right->measurePage()->table()->setText(row, c, content.measures[size_t(row)]);
+            pages.measure->table()->setText(row, c, content.measures[size_t(row)]);
     if (graph)
         graph->ShowGraphColumn(c);
     return true;
@@ -220,7 +226,7 @@ void CViewWavedataDlg::SaveWaveDataFile()
     const int c = dialog.m_nSelected + 1;
     if (c < 1 || c > 7 || !g_ChannelSlots[c].bHasData)
         return;
-    if (!SaveFileDialogFor(2))
+    if (!Host() || !Host()->SaveFileDialogFor(2))
         return;
     Ui().beginWaitCursor();
     QString path = g_szSaveFilePath;

@@ -1,18 +1,18 @@
 #include "wave_graph_page.h"
 
 #include "channel_files.h"
-#include "page_links.h"
 #include "page_tables.h"
 #include "view_pages.h"
 
-#include "../platform/gbk.h"
-#include "../shell/base_operation.h"
-#include "../shell/dialogs.h"
-#include "../shell/globals.h"
-#include "../shell/logs.h"
-#include "../shell/main_frame.h"
-#include "../shell/panes.h"
-#include "../shell/vantor_app.h"
+#include "../platform/app_context.h"
+#include "../platform/control_ids.h"
+#include "../platform/debug_log.h"
+#include "../platform/globals.h"
+#include "../platform/language.h"
+#include "../platform/link_gate.h"
+#include "../platform/ui_services.h"
+#include "page_dialogs.h"
+#include "page_host.h"
 
 #include <tavlink.h>
 
@@ -34,11 +34,14 @@
 const uint32_t kPlotColours[7] = {0x0000FFFF, 0x00FFFF00, 0x0000FF00, 0x000000FF, 0x0000FF00, 0x00FF0000, 0x00008000};
 
 using namespace views;
+using vantor::Ui;
 
 namespace {
 
-constexpr int kShowIds[7] = {1149, 1139, 1140, 1141, 1142, 1143, 1144};
-constexpr int kMeasureIds[4] = {1148, 1138, 1151, 1152};
+constexpr int kShowIds[7] = {IDC_GRAPH_SHOW_CH1,   IDC_GRAPH_SHOW_CH2,   IDC_GRAPH_SHOW_CH3,  IDC_GRAPH_SHOW_CH4,
+                             IDC_GRAPH_SHOW_CHAN5, IDC_GRAPH_SHOW_CHAN6, IDC_GRAPH_SHOW_CHAN7};
+constexpr int kMeasureIds[4] = {IDC_GRAPH_MEASURE_CH1, IDC_GRAPH_MEASURE_CH2, IDC_GRAPH_MEASURE_CH3,
+                                IDC_GRAPH_MEASURE_CH4};
 constexpr int kSampleOffset = 18;
 constexpr double kYMin = 10.0, kYMax = 210.0;
 constexpr int kMinDrawnPoints = 200;
@@ -58,17 +61,6 @@ const WaveFn kScreen[4] = {GetParameter_CH1_WaveData_And_wavepnt, GetParameter_C
 const WaveFn kWhole[4] = {GetParameter_CH1_AllWaveData, GetParameter_CH2_AllWaveData, GetParameter_CH3_AllWaveData,
                           GetParameter_CH4_AllWaveData};
 
-int &VertPos(int n) { return n == 1 ? g_nVertPosCH1 : n == 2 ? g_nVertPosCH2 : n == 3 ? g_nVertPosCH3 : g_nVertPosCH4; }
-QString &VoltsText(int n)
-{
-    return n == 1 ? g_szVoltsDivCH1 : n == 2 ? g_szVoltsDivCH2 : n == 3 ? g_szVoltsDivCH3 : g_szVoltsDivCH4;
-}
-double &Level(int n) { return n == 1 ? g_dLevelCH1 : n == 2 ? g_dLevelCH2 : n == 3 ? g_dLevelCH3 : g_dLevelCH4; }
-uint8_t *MeasureBlock(int n)
-{
-    return n == 1 ? g_MeasureCH1 : n == 2 ? g_MeasureCH2 : n == 3 ? g_MeasureCH3 : g_MeasureCH4;
-}
-
 QString TrigText(uint8_t state)
 {
     static const char *const words[5] = {"Stop", "Auto", "Ready", "Trig'd", "Scan"};
@@ -78,18 +70,6 @@ QString TrigText(uint8_t state)
 
 // Up to four characters of a unit field that may lack its NUL.
 QString UnitText(const char unit[5]) { return QString::fromLatin1(unit, int(strnlen(unit, 4))); }
-
-void Log(const char *english, const char *chinese)
-{
-    if (CMainFrame *frame = AfxGetMainFrame())
-        frame->LogOperation(Tr(english, chinese));
-}
-
-void Progress(int mode, int step, int fifth)
-{
-    if (CMainFrame *frame = AfxGetMainFrame())
-        frame->RunProgress(mode, step, fifth);
-}
 
 // The not-bound message has a Chinese caption; the file messages only "Error".
 void Message(QWidget *parent, const char *text, vantor::MsgIcon icon, bool localCaption = false)
@@ -113,7 +93,8 @@ int PickFileColumn()
 
 double MarkerCoordinate(double level) { return double(std::trunc(level - 260.0) + 247.0); }
 
-CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent) : CViewPage(parent, 173, QStringLiteral("CViewWaveGraphDlg"))
+CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent)
+    : CViewPage(parent, IDD_WAVE_GRAPH, QStringLiteral("CViewWaveGraphDlg"))
 {
     auto group = [this](QBoxLayout *into, int id, const QString &title) {
         auto *box = Ctrl(new QGroupBox(title, this), id);
@@ -124,29 +105,31 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent) : CViewPage(parent, 173, Q
     auto *row = new QHBoxLayout(this);
     auto *column = new QVBoxLayout;
     row->addLayout(column);
-    auto *oper = group(column, 1153, QStringLiteral("Graph Oper"));
-    connect(AddButton(oper, 1103, QStringLiteral("Save")), &QPushButton::clicked, this,
+    auto *oper = group(column, IDC_GRAPH_OPER_GROUP, QStringLiteral("Graph Oper"));
+    connect(AddButton(oper, IDC_GRAPH_SAVE, QStringLiteral("Save")), &QPushButton::clicked, this,
             &CViewWaveGraphDlg::SaveWaveGraphFile);
-    connect(AddButton(oper, 1104, QStringLiteral("Open")), &QPushButton::clicked, this,
+    connect(AddButton(oper, IDC_GRAPH_OPEN, QStringLiteral("Open")), &QPushButton::clicked, this,
             &CViewWaveGraphDlg::OpenWaveGraphFile);
-    connect(AddButton(oper, 1105, QStringLiteral("Copy")), &QPushButton::clicked, this,
+    connect(AddButton(oper, IDC_GRAPH_COPY, QStringLiteral("Copy")), &QPushButton::clicked, this,
             &CViewWaveGraphDlg::CopyGraphImage);
-    connect(AddButton(oper, 1107, QStringLiteral("Print")), &QPushButton::clicked, this,
+    connect(AddButton(oper, IDC_GRAPH_PRINT, QStringLiteral("Print")), &QPushButton::clicked, this,
             &CViewWaveGraphDlg::PrintWaveGraph);
-    auto *refresh = group(column, 1154, QStringLiteral("Refresh Oper"));
-    auto *data = group(refresh, 1155, QStringLiteral("Wave Data"));
-    AddCheck(data, 1137, QStringLiteral("GetAllData"));
-    auto *mode = group(refresh, 1156, QStringLiteral("Mode"));
-    connect(AddButton(mode, 1108, QStringLiteral("Auto")), &QPushButton::clicked, this, &CViewWaveGraphDlg::OnAuto);
-    connect(AddButton(mode, 1110, QStringLiteral("Manu")), &QPushButton::clicked, this, &CViewWaveGraphDlg::OnManu);
-    auto *measure = group(refresh, 1157, QStringLiteral("Measure"));
-    AddCheck(measure, 1148, QStringLiteral("CH1 "));
-    AddCheck(measure, 1138, QStringLiteral("CH2"));
-    AddCheck(measure, 1151, QStringLiteral("CH3 "));
-    AddCheck(measure, 1152, QStringLiteral("CH4 "));
-    connect(AddButton(refresh, 1106, QStringLiteral("Refresh")), &QPushButton::clicked, this,
+    auto *refresh = group(column, IDC_GRAPH_REFRESH_GROUP, QStringLiteral("Refresh Oper"));
+    auto *data = group(refresh, IDC_GRAPH_DATA_GROUP, QStringLiteral("Wave Data"));
+    AddCheck(data, IDC_GRAPH_GET_ALL_DATA, QStringLiteral("GetAllData"));
+    auto *mode = group(refresh, IDC_GRAPH_MODE_GROUP, QStringLiteral("Mode"));
+    connect(AddButton(mode, IDC_GRAPH_AUTO, QStringLiteral("Auto")), &QPushButton::clicked, this,
+            &CViewWaveGraphDlg::OnAuto);
+    connect(AddButton(mode, IDC_GRAPH_MANU, QStringLiteral("Manu")), &QPushButton::clicked, this,
+            &CViewWaveGraphDlg::OnManu);
+    auto *measure = group(refresh, IDC_GRAPH_MEASURE_GROUP, QStringLiteral("Measure"));
+    AddCheck(measure, IDC_GRAPH_MEASURE_CH1, QStringLiteral("CH1 "));
+    AddCheck(measure, IDC_GRAPH_MEASURE_CH2, QStringLiteral("CH2"));
+    AddCheck(measure, IDC_GRAPH_MEASURE_CH3, QStringLiteral("CH3 "));
+    AddCheck(measure, IDC_GRAPH_MEASURE_CH4, QStringLiteral("CH4 "));
+    connect(AddButton(refresh, IDC_GRAPH_REFRESH, QStringLiteral("Refresh")), &QPushButton::clicked, this,
             &CViewWaveGraphDlg::RefreshWaveGraph);
-    auto *show = group(column, 1158, QStringLiteral("Graph Show"));
+    auto *show = group(column, IDC_GRAPH_SHOW_GROUP, QStringLiteral("Graph Show"));
     const char *const showTexts[7] = {"CH1", "CH2", "CH3", "CH4", "Chan 5", "Chan 6", "Chan 7"};
     for (int i = 0; i < 7; ++i) {
         QCheckBox *box = AddCheck(show, kShowIds[i], QString::fromLatin1(showTexts[i]));
@@ -160,7 +143,7 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent) : CViewPage(parent, 173, Q
 
     auto *right = new QVBoxLayout;
     row->addLayout(right, 1);
-    m_graph = Ctrl(new QCustomPlot(this), 1159);
+    m_graph = Ctrl(new QCustomPlot(this), IDC_GRAPH);
     m_graph->setMinimumSize(320, 200);
     m_graph->setBackground(QColor(0x10, 0x14, 0x1a));
     m_graph->axisRect()->setBackground(Qt::black);
@@ -211,7 +194,7 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent) : CViewPage(parent, 173, Q
     right->addWidget(m_cursor);
 
     m_params = NewParamTable(this);
-    m_paramView = Ctrl(new QTableView(this), 1150);
+    m_paramView = Ctrl(new QTableView(this), IDC_GRAPH_PARAMS);
     m_paramView->setModel(m_params);
     m_paramView->verticalHeader()->hide();
     // The design's 90 and 80 are dialog units; in pixels the texts need more.
@@ -225,7 +208,7 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent) : CViewPage(parent, 173, Q
     if (!g_bGraphHasData) {
         for (int id : kShowIds)
             check(id)->setEnabled(false);
-        for (int id : {1103, 1105, 1107})
+        for (int id : {IDC_GRAPH_SAVE, IDC_GRAPH_COPY, IDC_GRAPH_PRINT})
             button(id)->setEnabled(false);
     }
     SetModeButtons(!g_bAutoRefresh, g_bAutoRefresh);
@@ -253,20 +236,18 @@ void CViewWaveGraphDlg::ShowMarker(int channel, bool visible)
 void CViewWaveGraphDlg::RefreshWaveGraph()
 {
     ++m_nRefreshes;
-    CMainFrame *frame = AfxGetMainFrame();
     Log("Refresh the Wave Graph", "刷新波形");
     if (!g_bDsoBound) {
         Message(this, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!",
                 vantor::MsgIcon::Warning, true);
-        if (frame)
-            frame->RefreshLinkLamp();
+        RefreshLamps();
         return;
     }
-    vantor::LinkGate &link = AfxGetApp()->link();
+    vantor::LinkGate &link = vantor::Link();
     Ui().beginWaitCursor();
     for (int i = 0; i < 4; ++i)
         m_bMeasure[size_t(i)] = check(kMeasureIds[i])->isChecked() ? 1 : 0;
-    m_bGetAllData = check(1137)->isChecked() ? 1 : 0;
+    m_bGetAllData = check(IDC_GRAPH_GET_ALL_DATA)->isChecked() ? 1 : 0;
     for (int i = 0; i < 7; ++i)
         m_bShow[size_t(i)] = check(kShowIds[i])->isChecked() ? 1 : 0;
     for (int i = 0; i < 4; ++i)
@@ -278,7 +259,7 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
     link.run([] { return IsCHOpen(&g_bChOpen[0], &g_bChOpen[1], &g_bChOpen[2], &g_bChOpen[3]); });
     // A two-channel model's status carries no CH3 and CH4 flags; what an
     // earlier four-channel instrument left there would end every refresh.
-    if (g_ProductType == 0 || g_ProductType == 1 || g_ProductType == 4)
+    if (HasTwoChannels(g_ProductType))
         g_bChOpen[2] = g_bChOpen[3] = 0;
     Progress(5, 1, 1);
 
@@ -286,19 +267,20 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
     for (int n = 1; n <= 4 && ok; ++n) {
         if (g_bChOpen[n - 1]) {
             char horizontal[50] = {};
-            int vertical = VertPos(n);
+            const LiveChannel live = Live(n);
+            int vertical = live.vertPos;
             char trigger = char(g_nTrigState);
             ok = link.run([&] { return kHori[n - 1](horizontal, &vertical, &trigger, true); });
             g_szHoriPos = QString::fromLatin1(horizontal, int(strnlen(horizontal, sizeof horizontal)));
             if (ok) {
-                VertPos(n) = vertical;
+                live.vertPos = vertical;
                 g_nTrigState = uint8_t(trigger);
                 double vdiv = 0, level = 0, timebase = 0;
                 char voltUnit[5] = {}, timeUnit[5] = {};
                 link.run([&] { Get_Vol_Level_TimeBase(n, &vdiv, &level, &timebase, voltUnit, timeUnit, true); });
                 g_szTimeBase = QString::asprintf("%f", timebase) + UnitText(timeUnit);
-                VoltsText(n) = QString::asprintf("%f", vdiv) + UnitText(voltUnit);
-                Level(n) = level;
+                live.voltsText = QString::asprintf("%f", vdiv) + UnitText(voltUnit);
+                live.level = level;
             }
         }
         if (n == 1)
@@ -311,12 +293,13 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
             if (n > 1)
                 link.pause(10);
             if (g_bChOpen[n - 1]) {
-                uint8_t *block = g_bMeasureOn[n - 1] ? MeasureBlock(n) : nullptr;
-                int count = LivePoints(n);
+                const LiveChannel live = Live(n);
+                uint8_t *block = g_bMeasureOn[n - 1] ? live.measure : nullptr;
+                int count = live.points;
                 const WaveFn fn = g_bGetAllData ? kWhole[n - 1] : kScreen[n - 1];
-                ok = link.run([&] { return fn(LiveWave(n), &count, block); });
+                ok = link.run([&] { return fn(live.wave, &count, block); });
                 if (ok)
-                    LivePoints(n) = count;
+                    live.points = count;
             }
             if (n == 1)
                 Progress(5, 4, 4);
@@ -329,8 +312,7 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
             DrawAfterRefresh();
             Progress(5, 0, 0);
             Ui().endWaitCursor();
-            if (frame)
-                frame->RefreshLinkLamp();
+            RefreshLamps();
             return;
         }
     }
@@ -345,9 +327,10 @@ void CViewWaveGraphDlg::DrawAfterRefresh()
         slot.bHasWave = 0;
         slot.nCount = 0;
         slot.bHasData = 0;
-        const int count = LivePoints(n);
+        const LiveChannel live = Live(n);
+        const int count = live.points;
         if (g_bChOpen[n - 1] && count > kMinDrawnPoints) {
-            PlotWaveColumn(LiveWave(n), count, n);
+            PlotWaveColumn(live.wave, count, n);
             slot.bHasWave = 1;
             slot.nCount = count;
             slot.bHasData = 1;
@@ -360,13 +343,12 @@ void CViewWaveGraphDlg::DrawAfterRefresh()
         const bool open = g_bChOpen[n - 1] != 0;
         ShowMarker(n, open);
         plot(n)->setVisible(open);
-        SetMarker(n, MarkerCoordinate(Level(n)));
+        SetMarker(n, MarkerCoordinate(Live(n).level));
     }
     m_graph->replot();
     for (int n = 1; n <= 4; ++n)
         FillParamColumn(nullptr, n);
-    CRightWnd *right = RightPane();
-    if (CViewWavedataDlg *data = right ? right->dataPage() : nullptr)
+    if (CViewWavedataDlg *data = Pages().data)
         for (int n : {1, 3, 2, 4})
             data->FillWaveDataColumn(n, true);
     for (int n = 1; n <= 4; ++n) {
@@ -374,8 +356,8 @@ void CViewWaveGraphDlg::DrawAfterRefresh()
         check(kShowIds[n - 1])->setEnabled(g_bChOpen[n - 1] != 0);
         check(kShowIds[n - 1])->setChecked(g_bChOpen[n - 1] != 0);
     }
-    if (right)
-        right->UpdatePageButtons();
+    if (Host())
+        Host()->UpdatePageButtons();
 }
 
 void CViewWaveGraphDlg::PlotWaveColumn(const uint8_t *samples, int count, int column)
@@ -415,8 +397,9 @@ void CViewWaveGraphDlg::FillParamColumn(const std::array<QString, 5> *params, in
     }
     m_params->setText(0, column, g_szTimeBase);
     m_params->setText(1, column, g_szHoriPos);
-    m_params->setText(2, column, VoltsText(column));
-    m_params->setText(3, column, QString::asprintf("%d", VertPos(column)));
+    const LiveChannel live = Live(column);
+    m_params->setText(2, column, live.voltsText);
+    m_params->setText(3, column, QString::asprintf("%d", live.vertPos));
     m_params->setText(4, column, TrigText(g_nTrigState));
 }
 
@@ -448,50 +431,50 @@ void CViewWaveGraphDlg::ShowGraphColumn(int column)
 
 void CViewWaveGraphDlg::ShowChannel34(bool show)
 {
-    check(1151)->setVisible(show);
-    check(1152)->setVisible(show);
+    check(IDC_GRAPH_MEASURE_CH3)->setVisible(show);
+    check(IDC_GRAPH_MEASURE_CH4)->setVisible(show);
 }
 
 void CViewWaveGraphDlg::SetModeButtons(bool autoEnabled, bool manuEnabled)
 {
-    button(1108)->setEnabled(autoEnabled);
-    button(1110)->setEnabled(manuEnabled);
+    button(IDC_GRAPH_AUTO)->setEnabled(autoEnabled);
+    button(IDC_GRAPH_MANU)->setEnabled(manuEnabled);
 }
 
 void CViewWaveGraphDlg::EnableOutputButtons()
 {
-    for (int id : {1103, 1105, 1107})
+    for (int id : {IDC_GRAPH_SAVE, IDC_GRAPH_COPY, IDC_GRAPH_PRINT})
         button(id)->setEnabled(true);
 }
 
 void CViewWaveGraphDlg::OnAuto()
 {
-    CMainFrame *frame = AfxGetMainFrame();
-    if (!frame)
+    CPageHost *host = Host();
+    if (!host)
         return;
-    frame->LogOperation(Tr("Set the refresh mode is : Auto", "设置刷新模式：自动"));
+    host->LogOperation(Tr("Set the refresh mode is : Auto", "设置刷新模式：自动"));
     if (!g_bDsoBound) {
-        Message(frame, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!",
+        Message(host->ownerWindow(), IsChineseUi() ? "没有连接设备!" : "The software is not link with device!",
                 vantor::MsgIcon::Warning, true);
-        frame->RefreshLinkLamp();
+        host->RefreshLinkLamp();
         return;
     }
     if (g_bAutoRefresh)
         return;
     g_bAutoRefresh = 1;
-    frame->StartRefreshTimer();
+    host->StartRefreshTimer();
     SetModeButtons(false, true);
 }
 
 void CViewWaveGraphDlg::OnManu()
 {
-    CMainFrame *frame = AfxGetMainFrame();
-    if (!frame)
+    CPageHost *host = Host();
+    if (!host)
         return;
-    frame->LogOperation(Tr("Set the refresh mode is : Manual", "设置刷新模式：手动"));
+    host->LogOperation(Tr("Set the refresh mode is : Manual", "设置刷新模式：手动"));
     if (g_bAutoRefresh) {
         g_bAutoRefresh = 0;
-        frame->StopRefreshTimer();
+        host->StopRefreshTimer();
         SetModeButtons(true, false);
     }
 }
@@ -581,14 +564,14 @@ void CViewWaveGraphDlg::SaveWaveGraphFile()
     const int c = dialog.m_nSelected + 1;
     if (c < 1 || c > 7 || !g_ChannelSlots[c].bHasWave)
         return;
-    if (!SaveFileDialogFor(5))
+    if (!Host() || !Host()->SaveFileDialogFor(5))
         return;
     Ui().beginWaitCursor();
     const QString path = g_szSaveFilePath;
-    CRightWnd *right = RightPane();
+    const ViewPages pages = Pages();
     bool written = false;
     if (path.contains(QLatin1String(".wdf"))) {
-        written = right && right->dataPage() && right->dataPage()->WriteWaveFile(c, kKindGraph, path);
+        written = pages.data && pages.data->WriteWaveFile(c, kKindGraph, path);
     } else if (path.contains(QLatin1String(".csv"))) {
         QFile file(path);
         if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
@@ -599,8 +582,8 @@ void CViewWaveGraphDlg::SaveWaveGraphFile()
         const ChannelSlot &slot = g_ChannelSlots[c];
         GraphFileContent content;
         content.measured = slot.bMeasured != 0;
-        if (right && right->dataPage()) {
-            WaveDataTable *table = right->dataPage()->table();
+        if (pages.data) {
+            WaveDataTable *table = pages.data->table();
             const int count = std::clamp(slot.nCount, 0, kWaveRows);
             content.cells.reserve(count);
             for (int row = 0; row < count; ++row) {
@@ -611,9 +594,9 @@ void CViewWaveGraphDlg::SaveWaveGraphFile()
         }
         for (int row = 0; row < 5; ++row)
             content.params[size_t(row)] = m_params->text(row, c);
-        if (content.measured && right && right->measurePage())
+        if (content.measured && pages.measure)
             for (int row = 0; row < 32; ++row)
-                content.measures[size_t(row)] = right->measurePage()->table()->text(row, c);
+                content.measures[size_t(row)] = pages.measure->table()->text(row, c);
         const QByteArray bytes = EncodeGraphFile(content);
         written = file.write(bytes) == bytes.size();
     }
@@ -622,28 +605,26 @@ void CViewWaveGraphDlg::SaveWaveGraphFile()
         Message(this, "Try to save Wave Graph file failed!", vantor::MsgIcon::Information);
         return;
     }
-    if (CMainFrame *frame = AfxGetMainFrame())
-        frame->LogOperation(QStringLiteral("Save Wave Garph file successed！"));
+    LogText(QStringLiteral("Save Wave Garph file successed！"));
 }
 
 void CViewWaveGraphDlg::OpenWaveGraphFile()
 {
     Log("Open Wave Graph file", "打开波形文件");
-    if (!OpenFileDialogFor(5))
+    if (!Host() || !Host()->OpenFileDialogFor(5))
         return;
     LoadWaveGraphFile(g_szOpenFilePath);
-    if (CRightWnd *right = RightPane())
-        right->UpdatePageButtons();
+    Host()->UpdatePageButtons();
 }
 
 void CViewWaveGraphDlg::LoadWaveGraphFile(const QString &path)
 {
     Ui().beginWaitCursor();
-    CRightWnd *right = RightPane();
+    const ViewPages pages = Pages();
     const char *failure = nullptr;
     if (path.contains(QLatin1String(".wdf"))) {
         bool refused = false;
-        if (!right || !right->dataPage() || !right->dataPage()->LoadWaveDataFile(path, &refused))
+        if (!pages.data || !pages.data->LoadWaveDataFile(path, &refused))
             failure = refused ? "The opened file is incorrect!" : "Try to openning the selected file failed!";
     } else if (path.contains(QLatin1String(".csv"))) {
         QFile file(path);
@@ -661,8 +642,8 @@ void CViewWaveGraphDlg::LoadWaveGraphFile(const QString &path)
             slot.bHasWave = 1;
             slot.bHasData = 1;
             std::memset(g_FileWave, 0, sizeof g_FileWave);
-            if (right && right->dataPage()) {
-                WaveDataTable *table = right->dataPage()->table();
+            if (pages.data) {
+                WaveDataTable *table = pages.data->table();
                 table->clearColumn(c);
                 for (int row = 0; row < slot.nCount; ++row)
                     table->setText(row, c, content.cells[row]);
@@ -672,9 +653,9 @@ void CViewWaveGraphDlg::LoadWaveGraphFile(const QString &path)
             for (int row = 0; row < slot.nCount; ++row)
                 g_FileWave[row] = LeadingByte(content.cells[row].constData(), int(content.cells[row].size()));
             FillParamColumn(&content.params, c);
-            if (content.measured && right && right->measurePage())
+            if (content.measured && pages.measure)
                 for (int row = 0; row < 32; ++row)
-                    right->measurePage()->table()->setText(row, c, content.measures[size_t(row)]);
+                    pages.measure->table()->setText(row, c, content.measures[size_t(row)]);
             PlotWaveColumn(g_FileWave, slot.nCount, c);
             file.close();
             ShowGraphColumn(c);

@@ -2,11 +2,13 @@
 // instrument over the virtual USB socket: refreshes of every model family,
 // drawing rules, refresh modes, show boxes, the file columns, the channel
 // files both ways and every file they refuse, and the table's copy text.
+#include "platform/control_ids.h"
 #include "platform/gbk.h"
 #include "shell/dialogs.h"
 #include "shell/panes.h"
 #include "tests/app_test_support.h"
 #include "views/channel_files.h"
+#include "views/page_dialogs.h"
 #include "views/page_tables.h"
 #include "views/view_pages.h"
 
@@ -28,7 +30,8 @@ using namespace apptest;
 
 namespace {
 
-constexpr int kShowIds[7] = {1149, 1139, 1140, 1141, 1142, 1143, 1144};
+constexpr int kShowIds[7] = {IDC_GRAPH_SHOW_CH1,   IDC_GRAPH_SHOW_CH2,   IDC_GRAPH_SHOW_CH3,  IDC_GRAPH_SHOW_CH4,
+                             IDC_GRAPH_SHOW_CHAN5, IDC_GRAPH_SHOW_CHAN6, IDC_GRAPH_SHOW_CHAN7};
 
 CViewWaveGraphDlg *Graph(AppEnv &env) { return env.frame->rightWnd()->graphPage(); }
 CViewWavedataDlg *Data(AppEnv &env) { return env.frame->rightWnd()->dataPage(); }
@@ -182,10 +185,10 @@ void TestWavePages::refreshEachFamily()
     AppEnv env;
     Connect(env);
     CViewWaveGraphDlg *graph = Graph(env);
-    graph->check(1137)->setChecked(whole);
-    for (int id : {1148, 1138, 1151, 1152})
+    graph->check(IDC_GRAPH_GET_ALL_DATA)->setChecked(whole);
+    for (int id : {IDC_GRAPH_MEASURE_CH1, IDC_GRAPH_MEASURE_CH2, IDC_GRAPH_MEASURE_CH3, IDC_GRAPH_MEASURE_CH4})
         graph->check(id)->setChecked(measure);
-    graph->button(1106)->click();
+    graph->button(IDC_GRAPH_REFRESH)->click();
 
     QVERIFY(env.ui.messages.empty());
     QCOMPARE(env.ui.waitCursorDepth, 0);
@@ -235,8 +238,8 @@ void TestWavePages::refreshEachFamily()
     QCOMPARE(graph->graph()->yAxis->range().lower, 10.0);
     QCOMPARE(graph->graph()->yAxis->range().upper, 210.0);
     // The right pane enabled the pages that hold data.
-    QVERIFY(graph->button(1103)->isEnabled());
-    QVERIFY(Data(env)->button(1033)->isEnabled());
+    QVERIFY(graph->button(IDC_GRAPH_SAVE)->isEnabled());
+    QVERIFY(Data(env)->button(IDC_DATA_COPY)->isEnabled());
     QCOMPARE(env.frame->paneText(0), QStringLiteral("Refresh the Wave Graph"));
     QVERIFY(std::find(LinkSleeps().begin(), LinkSleeps().end(), 600u) != LinkSleeps().end());
     env.frame->OnDisconnect();
@@ -262,7 +265,7 @@ void TestWavePages::refreshOnTheLinkThread()
     frame->OnConnect();
     QCOMPARE(g_bDsoBound, uint8_t(1));
     CViewWaveGraphDlg *graph = frame->rightWnd()->graphPage();
-    graph->check(1148)->setChecked(true);
+    graph->check(IDC_GRAPH_MEASURE_CH1)->setChecked(true);
     graph->RefreshWaveGraph();
     QVERIFY(ui.messages.empty());
     QCOMPARE(g_ChannelSlots[1].nCount, vsim::familyScreenLength(3));
@@ -287,7 +290,7 @@ void TestWavePages::failedExchangeEndsTheRefreshSilently()
     const int drawn = g_ChannelSlots[1].nCount;
     QVERIFY(drawn > 200);
     const QString cell = Data(env)->table()->text(5, 1);
-    graph->check(1137)->setChecked(true);  // the next one would fetch whole records
+    graph->check(IDC_GRAPH_GET_ALL_DATA)->setChecked(true);  // the next one would fetch whole records
     m_sim.instrument->inject(vsim::Fault{vsim::Fault::Refuse, vsim::CmdRead, 1, -1});
     env.ui.clear();
     graph->RefreshWaveGraph();
@@ -331,7 +334,7 @@ void TestWavePages::twoHundredPointRule()
     QCOMPARE(g_ChannelSlots[1].nCount, 0);
     QCOMPARE(g_ChannelSlots[1].bHasWave, uint8_t(0));
     QCOMPARE(g_ChannelSlots[1].bHasData, uint8_t(0));
-    QVERIFY(graph->check(1149)->isChecked());
+    QVERIFY(graph->check(IDC_GRAPH_SHOW_CH1)->isChecked());
     QVERIFY(graph->params()->text(0, 1) != QStringLiteral("****"));
     QCOMPARE(graph->params()->text(3, 1), QStringLiteral("0"));
     QCOMPARE(graph->plot(2)->data()->size(), 201);
@@ -349,25 +352,25 @@ void TestWavePages::refreshModesAndDisconnect()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     CViewWaveGraphDlg *graph = Graph(env);
-    graph->button(1106)->click();  // not bound
+    graph->button(IDC_GRAPH_REFRESH)->click();  // not bound
     QCOMPARE(env.messageTexts(), QStringList{"The software is not link with device!"});
     QCOMPARE(env.ui.messages[0].icon, vantor::MsgIcon::Warning);
     QCOMPARE(g_ChannelSlots[1].nCount, 0);
     env.ui.clear();
-    graph->button(1108)->click();
+    graph->button(IDC_GRAPH_AUTO)->click();
     QCOMPARE(env.messageTexts(), QStringList{"The software is not link with device!"});
     QVERIFY(!env.frame->refreshTimer().isActive());
 
     env.frame->OnConnect();
     QVERIFY(g_bDsoBound);
     env.ui.clear();
-    graph->button(1108)->click();
+    graph->button(IDC_GRAPH_AUTO)->click();
     QVERIFY(env.ui.messages.empty());
     QVERIFY(env.frame->refreshTimer().isActive());
     QCOMPARE(env.frame->refreshTimer().interval(), g_nRefreshInterval);
     QCOMPARE(g_bAutoRefresh, uint8_t(1));
-    QVERIFY(!graph->button(1108)->isEnabled());
-    QVERIFY(graph->button(1110)->isEnabled());
+    QVERIFY(!graph->button(IDC_GRAPH_AUTO)->isEnabled());
+    QVERIFY(graph->button(IDC_GRAPH_MANU)->isEnabled());
     QCOMPARE(env.frame->paneText(0), QStringLiteral("Set the refresh mode is : Auto"));
 
     // A tick is a real refresh.
@@ -375,20 +378,20 @@ void TestWavePages::refreshModesAndDisconnect()
     QCOMPARE(g_ChannelSlots[1].nCount, vsim::familyScreenLength(3));
     QCOMPARE(graph->plot(1)->data()->size(), vsim::familyScreenLength(3));
 
-    graph->button(1110)->click();
+    graph->button(IDC_GRAPH_MANU)->click();
     QVERIFY(!env.frame->refreshTimer().isActive());
     QCOMPARE(g_bAutoRefresh, uint8_t(0));
-    QVERIFY(graph->button(1108)->isEnabled());
-    QVERIFY(!graph->button(1110)->isEnabled());
+    QVERIFY(graph->button(IDC_GRAPH_AUTO)->isEnabled());
+    QVERIFY(!graph->button(IDC_GRAPH_MANU)->isEnabled());
     QCOMPARE(env.frame->paneText(0), QStringLiteral("Set the refresh mode is : Manual"));
 
-    graph->button(1108)->click();
+    graph->button(IDC_GRAPH_AUTO)->click();
     QVERIFY(env.frame->refreshTimer().isActive());
     env.frame->OnDisconnect();
     QVERIFY(!env.frame->refreshTimer().isActive());
     QCOMPARE(g_bAutoRefresh, uint8_t(0));
-    QVERIFY(graph->button(1108)->isEnabled());
-    QVERIFY(!graph->button(1110)->isEnabled());
+    QVERIFY(graph->button(IDC_GRAPH_AUTO)->isEnabled());
+    QVERIFY(!graph->button(IDC_GRAPH_MANU)->isEnabled());
 }
 
 void TestWavePages::chineseTexts()
@@ -401,7 +404,7 @@ void TestWavePages::chineseTexts()
     QCOMPARE(env.messageTexts(), QStringList{QStringLiteral("没有连接设备!")});
     QCOMPARE(env.ui.messages[0].title, QStringLiteral("错误"));
     graph->ShowGraphColumn(6);
-    graph->check(1143)->click();
+    graph->check(IDC_GRAPH_SHOW_CHAN6)->click();
     QCOMPARE(env.frame->paneText(0), QStringLiteral("显示/隐藏第六波形"));
     // The file messages keep their English caption.
     env.ui.clear();
@@ -434,7 +437,7 @@ void TestWavePages::showBoxesAndMarkers()
         QCOMPARE(graph->marker(n)->visible(), n > 2);
         QCOMPARE(env.frame->paneText(0), QString::fromLatin1(logs[n - 1]));
     }
-    graph->check(1149)->click();
+    graph->check(IDC_GRAPH_SHOW_CH1)->click();
     QVERIFY(graph->plot(1)->visible());
     QVERIFY(graph->marker(1)->visible());
     QCOMPARE(g_ChannelSlots[1].bHasWave, uint8_t(1));
@@ -486,8 +489,8 @@ void TestWavePages::fileColumnsFillThenReplaceSeven()
     QCOMPARE(Data(env)->table()->text(0, 6), QString::number(20));
     QCOMPARE(Measures(env)->text(27, 6), QStringLiteral("20.27"));
     QCOMPARE(Measures(env)->text(28, 6), QStringLiteral("20.28"));
-    QVERIFY(graph->button(1103)->isEnabled());
-    QVERIFY(Data(env)->button(1030)->isEnabled());
+    QVERIFY(graph->button(IDC_GRAPH_SAVE)->isEnabled());
+    QVERIFY(Data(env)->button(IDC_DATA_SAVE_AS)->isEnabled());
 }
 
 void TestWavePages::csvRoundTripByteForByte()
@@ -496,7 +499,7 @@ void TestWavePages::csvRoundTripByteForByte()
     AppEnv env;
     Connect(env);
     CViewWaveGraphDlg *graph = Graph(env);
-    graph->check(1148)->setChecked(true);
+    graph->check(IDC_GRAPH_MEASURE_CH1)->setChecked(true);
     graph->RefreshWaveGraph();
     const int count = g_ChannelSlots[1].nCount;
     QVERIFY(count > 200);
@@ -505,7 +508,7 @@ void TestWavePages::csvRoundTripByteForByte()
 
     env.ui.dialogHandlers.push_back(ChooseColumn(1));
     env.ui.fileAnswers = {env.path("one.csv")};
-    graph->button(1103)->click();
+    graph->button(IDC_GRAPH_SAVE)->click();
     QVERIFY(env.ui.messages.empty());
     QCOMPARE(env.frame->paneText(0), QStringLiteral("Save Wave Garph file successed！"));
     const QByteArray first = ReadAll(env.path("one.csv"));
@@ -540,13 +543,13 @@ void TestWavePages::csvRoundTripByteForByte()
     QCOMPARE(Measures(env)->text(27, 5), QStringLiteral("27.5mV"));
     QCOMPARE(Measures(env)->text(28, 5), QStringLiteral("28.5mV"));
     QCOMPARE(graph->plot(5)->data()->size(), count);
-    QVERIFY(graph->check(1142)->isChecked());
+    QVERIFY(graph->check(IDC_GRAPH_SHOW_CHAN5)->isChecked());
     for (int row : {0, count / 2, count - 1})
         QCOMPARE(Data(env)->table()->text(row, 5), Data(env)->table()->text(row, 1));
 
     env.ui.dialogHandlers.push_back(ChooseColumn(5));
     env.ui.fileAnswers = {env.path("two.csv")};
-    graph->button(1103)->click();
+    graph->button(IDC_GRAPH_SAVE)->click();
     QCOMPARE(ReadAll(env.path("two.csv")), first);
     env.frame->OnDisconnect();
 }
@@ -557,8 +560,8 @@ void TestWavePages::wdfRoundTripByteForByte()
     AppEnv env;
     Connect(env);
     CViewWaveGraphDlg *graph = Graph(env);
-    graph->check(1148)->setChecked(true);
-    graph->check(1137)->setChecked(true);
+    graph->check(IDC_GRAPH_MEASURE_CH1)->setChecked(true);
+    graph->check(IDC_GRAPH_GET_ALL_DATA)->setChecked(true);
     graph->RefreshWaveGraph();
     const int count = g_ChannelSlots[1].nCount;
     QCOMPARE(count, 24000);
@@ -567,7 +570,7 @@ void TestWavePages::wdfRoundTripByteForByte()
 
     env.ui.dialogHandlers.push_back(ChooseColumn(1));
     env.ui.fileAnswers = {env.path("one.wdf")};
-    graph->button(1103)->click();
+    graph->button(IDC_GRAPH_SAVE)->click();
     QVERIFY(env.ui.messages.empty());
     const QByteArray first = ReadAll(env.path("one.wdf"));
     QCOMPARE(first.size(), 64 + count + 320);
@@ -585,7 +588,7 @@ void TestWavePages::wdfRoundTripByteForByte()
     QCOMPARE(Measures(env)->text(28, 5), QStringLiteral("v28"));
     env.ui.dialogHandlers.push_back(ChooseColumn(5));
     env.ui.fileAnswers = {env.path("two.wdf")};
-    graph->button(1103)->click();
+    graph->button(IDC_GRAPH_SAVE)->click();
     QCOMPARE(ReadAll(env.path("two.wdf")), first);
     env.frame->OnDisconnect();
 }
@@ -595,7 +598,7 @@ void TestWavePages::dataPageSaveAsAndCommands()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     CViewWavedataDlg *data = Data(env);
-    for (int id : {1030, 1033, 1037, 1032})
+    for (int id : {IDC_DATA_SAVE_AS, IDC_DATA_COPY, IDC_DATA_PRINT, IDC_DATA_EDIT})
         QVERIFY(!data->button(id)->isEnabled());
     data->CopyWaveData();
     QCOMPARE(env.messageTexts(), QStringList{"There is no Wave Data for copy!"});
@@ -609,14 +612,14 @@ void TestWavePages::dataPageSaveAsAndCommands()
     QCOMPARE(env.frame->paneText(0), QStringLiteral("当前操作：编辑波形数据"));
 
     LoadColumn(env, QStringLiteral("in.wdf"), 400, 3, kKindGraph, false);
-    QVERIFY(data->button(1030)->isEnabled());
-    QVERIFY(!data->button(1032)->isEnabled());  // nothing enables it
+    QVERIFY(data->button(IDC_DATA_SAVE_AS)->isEnabled());
+    QVERIFY(!data->button(IDC_DATA_EDIT)->isEnabled());  // nothing enables it
     // A text cell of five characters is saved by its first four.
     data->table()->setText(0, 5, "12345");
     env.ui.clear();
     env.ui.dialogHandlers.push_back(ChooseColumn(5));
     env.ui.fileAnswers = {env.path("out")};
-    data->button(1030)->click();
+    data->button(IDC_DATA_SAVE_AS)->click();
     QVERIFY(env.ui.messages.empty());
     QCOMPARE(env.frame->paneText(0), QStringLiteral("Save Wave Data file successed！"));
     const QByteArray saved = ReadAll(env.path("out.wdf"));
@@ -635,7 +638,7 @@ void TestWavePages::dataPageSaveAsAndCommands()
     env.ui.clear();
     env.ui.dialogHandlers.push_back(ChooseColumn(5));
     env.ui.fileAnswers = {env.path("missing/dir/x.wdf")};
-    data->button(1030)->click();
+    data->button(IDC_DATA_SAVE_AS)->click();
     QCOMPARE(env.messageTexts(), QStringList{"Try to save Wave Data file failed!"});
     QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("保存波形数据文件失败")));
 }

@@ -68,6 +68,27 @@ double g_dLevelCH3 = 0;
 double g_dLevelCH4 = 0;
 uint8_t g_LedStatus[10] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
+LiveChannel Live(int channel)
+{
+    switch (channel) {
+    case 1: return {g_WaveCH1, g_nWavePointsCH1, g_MeasureCH1, g_szVoltsDivCH1, g_nVertPosCH1, g_dLevelCH1};
+    case 2: return {g_WaveCH2, g_nWavePointsCH2, g_MeasureCH2, g_szVoltsDivCH2, g_nVertPosCH2, g_dLevelCH2};
+    case 3: return {g_WaveCH3, g_nWavePointsCH3, g_MeasureCH3, g_szVoltsDivCH3, g_nVertPosCH3, g_dLevelCH3};
+    default: return {g_WaveCH4, g_nWavePointsCH4, g_MeasureCH4, g_szVoltsDivCH4, g_nVertPosCH4, g_dLevelCH4};
+    }
+}
+
+int FamilyChannelCount(uint8_t family)
+{
+    switch (family) {
+    case 0:
+    case 1:
+    case 4: return 2;
+    case 3: return 4;
+    default: return 0;
+    }
+}
+
 uint8_t *WaveBuffer(int index)
 {
     static uint8_t *const buffers[10] = {g_WaveCH1,   g_WaveCH2,   g_WaveCH3,  g_WaveCH4,    g_WaveChan5,

@@ -1,5 +1,7 @@
-// The application's shared state, one thread, plain values: what the frame,
-// the panes and the pages read and write between them.
+// The application's shared state: what the frame, the panes and the pages
+// read and write between them. Plain values, written only on the
+// user-interface thread: a job on the link thread fills buffers its caller
+// handed it, and the caller stores the results here after the job returns.
 #pragma once
 
 #include <QString>
@@ -91,6 +93,24 @@ extern double g_dLevelCH2;
 extern double g_dLevelCH3;
 extern double g_dLevelCH4;
 extern uint8_t g_LedStatus[10];
+
+// One live channel's globals (n = 1..4), in place of choosing among the
+// numbered names.
+struct LiveChannel {
+    uint8_t *wave;       // g_WaveCHn
+    int &points;         // g_nWavePointsCHn
+    uint8_t *measure;    // g_MeasureCHn
+    QString &voltsText;  // g_szVoltsDivCHn
+    int &vertPos;        // g_nVertPosCHn
+    double &level;       // g_dLevelCHn
+};
+LiveChannel Live(int channel);
+
+// Families 0, 1 and 4 have two channels, family 3 four; 0 for a family the
+// application does not know.
+int FamilyChannelCount(uint8_t family);
+inline bool HasFourChannels(uint8_t family) { return FamilyChannelCount(family) == 4; }
+inline bool HasTwoChannels(uint8_t family) { return FamilyChannelCount(family) == 2; }
 
 // The ten sample buffers, in one list for the reset.
 uint8_t *WaveBuffer(int index);
