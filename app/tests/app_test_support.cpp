@@ -64,7 +64,7 @@ void WriteUserSettings(const QString &interval, int operateCheck, const QString 
     settings.sync();
 }
 
-AppEnv::AppEnv(const QString &setIni, bool withLanguageFiles)
+AppEnv::AppEnv(const QString &setIni, bool withLanguageFiles, vantor::LinkGate::Mode gateMode)
 {
     ResetAllGlobals();
     if (!setIni.isNull())
@@ -77,7 +77,7 @@ AppEnv::AppEnv(const QString &setIni, bool withLanguageFiles)
     }
     CVantorApp::Options options;
     options.ui = &ui;
-    options.gateMode = vantor::LinkGate::Mode::Synchronous;
+    options.gateMode = gateMode;
     options.programDir = dir.path();
     options.logDir = dir.path();
     options.lockPath = path(QStringLiteral("Vantor.lock"));

@@ -27,7 +27,8 @@ void ClearUserSettings();
 void WriteUserSettings(const QString &interval, int operateCheck, const QString &initPath, bool withInterval = true);
 
 struct AppEnv {
-    explicit AppEnv(const QString &setIni = QString(), bool withLanguageFiles = true);
+    explicit AppEnv(const QString &setIni = QString(), bool withLanguageFiles = true,
+                    vantor::LinkGate::Mode gateMode = vantor::LinkGate::Mode::Synchronous);
     ~AppEnv();
 
     CMainFrame *CreateFrame();

@@ -249,19 +249,10 @@ void TestWavePages::refreshOnTheLinkThread()
 {
     // The program's own mode: every call on the link thread, the page waiting.
     m_sim.StartUsb(70);
-    ResetAllGlobals();
-    QTemporaryDir dir;
-    vantor::RecordingUiServices ui;
-    CVantorApp::Options options;
-    options.ui = &ui;
-    options.gateMode = vantor::LinkGate::Mode::Threaded;
-    options.programDir = dir.path();
-    options.logDir = dir.path();
-    options.lockPath = dir.filePath("Vantor.lock");
-    CVantorApp app(options);
-    app.ReadStartupFile();
-    CMainFrame *frame = app.CreateMainFrame();
+    AppEnv env(QString(), true, vantor::LinkGate::Mode::Threaded);
+    CMainFrame *frame = env.CreateFrame();
     QVERIFY(frame);
+    vantor::RecordingUiServices &ui = env.ui;
     frame->OnConnect();
     QCOMPARE(g_bDsoBound, uint8_t(1));
     CViewWaveGraphDlg *graph = frame->rightWnd()->graphPage();
