@@ -18,6 +18,7 @@ uint8_t g_bSettingHeld = 0;
 QString g_szOpenFilePath;
 QString g_szSaveFilePath;
 QString g_szInitPath;
+QString g_szCurrentFolder;
 
 uint8_t g_bSaveOperateFile = 0;
 QString g_szOperateFilePath;
@@ -121,6 +122,7 @@ void ResetAllGlobals()
     g_szOpenFilePath.clear();
     g_szSaveFilePath.clear();
     g_szInitPath.clear();
+    g_szCurrentFolder.clear();
     g_bSaveOperateFile = 0;
     g_szOperateFilePath.clear();
     g_szDebugLogPath.clear();

@@ -40,6 +40,9 @@ extern uint8_t g_bSettingHeld;
 extern QString g_szOpenFilePath;
 extern QString g_szSaveFilePath;
 extern QString g_szInitPath;
+// The folder of the last file chosen in a file dialog (the process's current
+// folder until then): Qt's dialogs do not move the working directory.
+extern QString g_szCurrentFolder;
 
 // Logs
 extern uint8_t g_bSaveOperateFile;  // 0 or 8

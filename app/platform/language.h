@@ -22,6 +22,19 @@ void LocaliseDialog(QWidget *dialog, int dialogId);
 // A menu text of section "String"; "Not found" when missing.
 QString LoadUiString(const QString &key);
 
+// A text of our own: the language file's key when dialogs are localised and
+// the key is there, the English text otherwise.
+QString UiText(const char *key, const char *english);
+
+// The leading decimal number of a text, as the C library's atoi reads it:
+// optional sign, then digits; 0 when there are none.
+int LeadingNumber(const QString &text);
+
+// Gives every numbered control under root its visible label as its
+// accessible name, in the interface's language: the text of a label whose
+// buddy it is, else its own text or title. Names set by the code stay.
+void NameControls(QWidget *root);
+
 // Tags a widget with its control number.
 template <class W> W *Ctrl(W *widget, int id)
 {

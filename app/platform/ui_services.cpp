@@ -68,7 +68,9 @@ QString QtUiServices::fileDialog(QWidget *parent, const FileDialogRequest &r)
     dialog.setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (!r.defaultExt.isEmpty())
         dialog.setDefaultSuffix(r.defaultExt);
-    if (!r.initialName.isEmpty() && !r.initialName.contains(QLatin1Char('*')))
+    // A pattern such as "*.csv" is shown as the proposed name, as the design's
+    // dialog shows it; accepting it unchanged filters the list.
+    if (!r.initialName.isEmpty())
         dialog.selectFile(r.initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};

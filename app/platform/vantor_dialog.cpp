@@ -21,6 +21,7 @@ void CVantorDialog::initDialog()
     m_bInited = true;
     if (NeedsLocalising())
         LocaliseDialog(this, m_nId);
+    NameControls(this);
     OnInitDialog();
 }
 

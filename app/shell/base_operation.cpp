@@ -12,11 +12,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QVBoxLayout>
 #include <cstring>
 
@@ -66,16 +68,22 @@ void Log(const char *en, const char *zh)
 
 bool WriteSettingFile(const QString &path, const char *createFailLine, const char *failMessage)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        DebugLog(QString::fromUtf8(createFailLine), kNormal);
-        AfxGetApp()->ui().messageBox(Frame(), QStringLiteral("Error"), QString::fromUtf8(failMessage),
-                                     MsgIcon::Information);
-        return false;
-    }
-    if (file.write(reinterpret_cast<const char *>(g_SettingData), kSettingBytes) != kSettingBytes)
-        DebugLog(QStringLiteral("写‘设备配置数据’文件失败"), kNormal);
-    return true;
+    // Written beside the target and renamed over it: a failed save leaves the
+    // old file whole and is never reported as saved.
+    QSaveFile file(path);
+    const char *failLine = nullptr;
+    if (!file.open(QIODevice::WriteOnly))
+        failLine = createFailLine;
+    else if (file.write(reinterpret_cast<const char *>(g_SettingData), kSettingBytes) != kSettingBytes ||
+             !file.commit())
+        failLine = "写‘设备配置数据’文件失败";
+    if (!failLine)
+        return true;
+    file.cancelWriting();
+    DebugLog(QString::fromUtf8(failLine), kNormal);
+    AfxGetApp()->ui().messageBox(Frame(), QStringLiteral("Error"), QString::fromUtf8(failMessage),
+                                 MsgIcon::Information);
+    return false;
 }
 
 }  // namespace
@@ -88,6 +96,7 @@ int OpenFileDialogFor(int type)
     if (path.isEmpty())
         return 0;
     g_szOpenFilePath = path.left(kPathBytes - 1);
+    g_szCurrentFolder = QFileInfo(path).absolutePath();
     return 1;
 }
 
@@ -101,6 +110,7 @@ int SaveFileDialogFor(int type)
     if (type == 5 && !path.contains(QLatin1String(".csv")) && !path.contains(QLatin1String(".wdf")))
         path += QStringLiteral(".wdf");
     g_szSaveFilePath = path.left(kPathBytes - 1);
+    g_szCurrentFolder = QFileInfo(path).absolutePath();
     return 1;
 }
 
@@ -138,8 +148,10 @@ CBaseOperation::CBaseOperation(QWidget *parent) : QWidget(parent)
         {IDC_BASE_OPEN_BITMAP, IDC_BASE_LABEL_BITMAP, "Bitmap file"}};
     int row = 0;
     for (const auto &[id, labelId, text] : openRows) {
-        openGrid->addWidget(Ctrl(new QLabel(QString::fromLatin1(text), openBox), labelId), row, 0);
+        auto *label = Ctrl(new QLabel(QString::fromLatin1(text), openBox), labelId);
+        openGrid->addWidget(label, row, 0);
         auto *b = Ctrl(new QPushButton(QStringLiteral("..."), this), id);
+        label->setBuddy(b);
         b->setMaximumWidth(40);
         openGrid->addWidget(b, row++, 1);
         const int button = id;
@@ -159,8 +171,10 @@ CBaseOperation::CBaseOperation(QWidget *parent) : QWidget(parent)
             &CBaseOperation::OnSave);
     connect(addButton(deviceLayout, IDC_BASE_SAVE_AS, QStringLiteral("Save As")), &QPushButton::clicked, this,
             &CBaseOperation::OnSaveAs);
-    deviceLayout->addWidget(Ctrl(new QLabel(QStringLiteral("Current file："), deviceBox), IDC_BASE_FILE_LABEL));
+    auto *fileLabel = Ctrl(new QLabel(QStringLiteral("Current file："), deviceBox), IDC_BASE_FILE_LABEL);
+    deviceLayout->addWidget(fileLabel);
     m_edit = Ctrl(new QLineEdit(deviceBox), IDC_BASE_FILE);
+    fileLabel->setBuddy(m_edit);
     m_edit->setReadOnly(true);
     m_edit->setStyleSheet(QStringLiteral("QLineEdit { background: white; }"));
     deviceLayout->addWidget(m_edit);
@@ -177,6 +191,7 @@ CBaseOperation::CBaseOperation(QWidget *parent) : QWidget(parent)
     }
     if (NeedsLocalising())
         LocaliseDialog(this, IDD_BASE_OPERATION);
+    NameControls(this);
 }
 
 QPushButton *CBaseOperation::button(int id) const { return findChild<QPushButton *>(QStringLiteral("id%1").arg(id)); }
@@ -361,12 +376,11 @@ void CBaseOperation::OnSaveAs()
     Log("Save As a Setting file", "配置文件另存为");
     if (!SaveFileDialogFor(4))
         return;
-    // Refetched first when bound; the result does not decide the save.
-    if (g_bDsoBound) {
-        uint8_t block[kSettingBytes];
-        if (AfxGetApp()->link().run([&] { return GetParameter_SettingData(block); }))
-            std::memcpy(g_SettingData, block, sizeof block);
-    }
+    // Refetched first; the result does not decide the save, and a failed
+    // fetch leaves the held block as it was.
+    uint8_t block[kSettingBytes];
+    if (AfxGetApp()->link().run([&] { return GetParameter_SettingData(block); }))
+        std::memcpy(g_SettingData, block, sizeof block);
     QString path = g_szSaveFilePath;
     if (!path.contains(QLatin1String(".ssf")))
         path += QStringLiteral(".ssf");

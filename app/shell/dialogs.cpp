@@ -138,10 +138,8 @@ bool CRS232Dlg::DoDataExchange()
     m_nComPort = m_nComIndex + 1;
     m_strAddress = m_ip->text();
     m_strPort = m_portEdit->text();
-    bool ok = false;
-    m_nPort = m_strPort.trimmed().toInt(&ok);
-    if (!ok)
-        m_nPort = 0;
+    // Read as the C library's conversion would: "8001x" is port 8001.
+    m_nPort = LeadingNumber(m_strPort);
     m_nLinkRadio = m_group->checkedId() < 0 ? m_nLinkRadio : m_group->checkedId();
     return true;
 }

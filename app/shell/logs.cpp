@@ -76,8 +76,10 @@ bool Add(const QString &text)
     return true;
 }
 
-int Toggle()
+int Toggle(bool *flushFailed)
 {
+    if (flushFailed)
+        *flushFailed = false;
     g_bSaveOperateFile = g_bSaveOperateFile ? 0 : 8;
     const QString offText = QStringLiteral("Not save Operate File");
     if (g_bSaveOperateFile) {
@@ -86,10 +88,13 @@ int Toggle()
             EnsureOperateFile();
         }
         if (g_nOperateLineCount >= kOperateSlots) {
-            if (AppendLines(g_OperateLines, kOperateSlots, nullptr))
+            if (AppendLines(g_OperateLines, kOperateSlots, nullptr)) {
                 ClearSlots();
-            else
+            } else {
                 DebugLog(QStringLiteral("打开操作记录文件失败"), kWarning);
+                if (flushFailed)
+                    *flushFailed = true;
+            }
         } else {
             g_OperateLines[g_nOperateLineCount++] = Stamped(QStringLiteral("Select save Operate File"));
         }

@@ -16,7 +16,9 @@ void Start();
 // written.
 bool Add(const QString &text);
 // Command 32825: flips g_bSaveOperateFile, returns the new state (8 or 0).
-int Toggle();
+// Switching on with ten lines pending flushes them; flushFailed then tells
+// that the file could not be opened, for the frame to say so.
+int Toggle(bool *flushFailed = nullptr);
 // Exit guard: false when pending lines could not be written.
 bool FlushAtExit();
 }  // namespace operate_log

@@ -37,18 +37,24 @@ const char kOrganisation[] = "Marlowe Vantor Application";
 const char kApplication[] = "Vantor";
 const char kDefaultIp[] = "192.168.1.100";
 
-int LeadingNumber(const QString &text)
+QString FlyByText(int id)
 {
-    // atoi: optional sign and the digits that follow, 0 when none.
-    const QString t = text.trimmed();
-    int i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+')))
-        negative = t[i++] == QLatin1Char('-');
-    long long v = 0;
-    while (i < t.size() && t[i].isDigit() && v < 1000000000LL)
-        v = v * 10 + t[i++].digitValue();
-    return static_cast<int>(negative ? -v : v);
+    struct Tip {
+        int id;
+        const char *key, *english;
+    };
+    static const Tip tips[] = {
+        {ID_BIND_USB, "IDS_TIP_BIND_USB", "Connect to the instrument"},
+        {ID_UNBIND_USB, "IDS_TIP_UNBIND_USB", "Disconnect from the instrument"},
+        {ID_APP_EXIT, "IDS_TIP_APP_EXIT", "Quit the application"},
+        {ID_VIEW_OPERATION_PANE, "IDS_TIP_OPERATION_PANE", "Show or hide the operation pane"},
+        {ID_SHOW_PANEL, "IDS_TIP_SHOW_PANEL", "Show the virtual front panel"},
+        {ID_APP_ABOUT, "IDS_TIP_APP_ABOUT", "Display program information and version"},
+    };
+    for (const Tip &t : tips)
+        if (t.id == id)
+            return UiText(t.key, t.english);
+    return {};
 }
 
 QPixmap ToolImage(const QColor &colour, const QString &glyph)
@@ -73,34 +79,71 @@ QPixmap ToolImage(const QColor &colour, const QString &glyph)
 
 // ---- lamps ------------------------------------------------------------------
 
-class CLinkLamps : public QWidget {
+// One lamp: a circle in its green or red pen and brush, with its state told
+// to assistive technology as well.
+class CLamp : public QWidget {
 public:
-    explicit CLinkLamps(CMainFrame *frame) : QWidget(frame), m_frame(frame)
+    CLamp(QWidget *parent, const QString &name) : QWidget(parent)
     {
-        setObjectName(QStringLiteral("linkLamps"));
-        setMinimumSize(55, fontMetrics().height() + 6);
+        setAccessibleName(name);
+        setObjectName(name);
     }
-    QSize sizeHint() const override { return QSize(55, fontMetrics().height() + 6); }
+    void set(bool green, const QString &state)
+    {
+        m_green = green;
+        setAccessibleDescription(state);
+        setToolTip(accessibleName() + QStringLiteral(": ") + state);
+        update();
+    }
+    bool green() const { return m_green; }
 
 protected:
     void paintEvent(QPaintEvent *) override
     {
-        // Two circles: the link lamp 50 px and the bind lamp 30 px left of the
-        // window's right edge, 2 px inside the row.
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
+        const QColor colour = m_green ? QColor(0, 255, 0) : QColor(255, 0, 0);
+        p.setPen(QPen(colour, 1));
+        p.setBrush(colour);
+        p.drawEllipse(QRectF(0.5, 0.5, width() - 1.0, height() - 1.0));
+    }
+
+private:
+    bool m_green = false;
+};
+
+// The link lamp 50 px and the bind lamp 30 px left of the window's right
+// edge, 2 px inside the menu row.
+class CLinkLamps : public QWidget {
+public:
+    explicit CLinkLamps(CMainFrame *frame)
+        : QWidget(frame), m_frame(frame), m_link(new CLamp(this, QStringLiteral("Link lamp"))),
+          m_bind(new CLamp(this, QStringLiteral("Bind lamp")))
+    {
+        setObjectName(QStringLiteral("linkLamps"));
+        setMinimumSize(55, fontMetrics().height() + 6);
+        refresh();
+    }
+    QSize sizeHint() const override { return QSize(55, fontMetrics().height() + 6); }
+    void refresh()
+    {
+        const bool linked = m_frame->linkLampGreen(), bound = m_frame->bindLampGreen();
+        m_link->set(linked, linked ? Tr("linked", "已连接") : Tr("not linked", "未连接"));
+        m_bind->set(bound, bound ? Tr("bound", "已绑定") : Tr("not bound", "未绑定"));
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *) override
+    {
         const int d = std::max(4, height() - 4);
-        const int right = width();
-        const QColor green(0, 255, 0), red(255, 0, 0);
-        p.setPen(QPen(Qt::black, 1));
-        p.setBrush(m_frame->linkLampGreen() ? green : red);
-        p.drawEllipse(QRect(right - 50, 2, d, d));
-        p.setBrush(m_frame->bindLampGreen() ? green : red);
-        p.drawEllipse(QRect(right - 30, 2, d, d));
+        m_link->setGeometry(width() - 50, 2, d, d);
+        m_bind->setGeometry(width() - 30, 2, d, d);
     }
 
 private:
     CMainFrame *m_frame;
+    CLamp *m_link;
+    CLamp *m_bind;
 };
 
 CMainFrame *AfxGetMainFrame()
@@ -340,6 +383,10 @@ void CMainFrame::BuildToolBar()
         QAction *a = action(b.id);
         a->setIcon(ToolImage(b.colour, QString::fromLatin1(b.glyph)));
         a->setIconText(QString::fromUtf8(zh ? b.zh : b.en));
+        // The fly-by text in the status bar, and the tool tip.
+        const QString tip = FlyByText(b.id);
+        a->setStatusTip(tip);
+        a->setToolTip(tip);
         m_wndToolBar->addAction(a);
         if (QWidget *w = m_wndToolBar->widgetForAction(a)) {
             w->setObjectName(QStringLiteral("tool%1").arg(b.id));
@@ -487,7 +534,7 @@ bool CMainFrame::bindLampGreen() const { return g_bDsoBound && m_bLinkKnown; }
 void CMainFrame::RefreshLinkLamp()
 {
     if (m_lamps)
-        m_lamps->update();
+        m_lamps->refresh();
     UpdateCommandStates();
 }
 
@@ -598,22 +645,32 @@ void CMainFrame::LoadSettings()
 
 void CMainFrame::SaveSettings()
 {
-    QSettings settings(QString::fromLatin1(kOrganisation), QString::fromLatin1(kApplication));
-    if (!settings.isWritable()) {
-        DebugLog(QStringLiteral("打开注册表以保存软件配置参数失败"), kNormal);
-        DebugLog(QStringLiteral("创建注册表以保存软件配置参数失败"), kNormal);
-        return;
+    const QString organisation = QString::fromLatin1(kOrganisation), application = QString::fromLatin1(kApplication);
+    {
+        QSettings settings(organisation, application);
+        if (!settings.childGroups().contains(QStringLiteral("Settings"))) {
+            // No key to open: it is created by the writes below.
+            DebugLog(QStringLiteral("打开注册表以保存软件配置参数失败"), kNormal);
+            if (!settings.isWritable()) {
+                DebugLog(QStringLiteral("创建注册表以保存软件配置参数失败"), kNormal);
+                return;
+            }
+        }
     }
-    settings.beginGroup(QStringLiteral("Settings"));
-    settings.setValue(QStringLiteral("Interval time"), QString::number(g_nRefreshInterval));
-    settings.setValue(QStringLiteral("Operate File check"), static_cast<uint>(g_bSaveOperateFile));
-    settings.setValue(QStringLiteral("FileInit Path"), g_szInitPath);
-    settings.endGroup();
-    settings.sync();
-    if (settings.status() != QSettings::NoError) {
-        DebugLog(QStringLiteral("写注册表 保存软件配置参数：刷新时间 失败"), kNormal);
-        DebugLog(QStringLiteral("写注册表 保存软件配置参数：动作文件是否保存 失败"), kNormal);
-        DebugLog(QStringLiteral("写注册表 保存软件配置参数：文件存取初始路径 失败"), kNormal);
+    // One store per value: its status then tells which value failed, and
+    // the next is still written.
+    const std::tuple<const char *, QVariant, const char *> values[] = {
+        {"Interval time", QString::number(g_nRefreshInterval), "写注册表 保存软件配置参数：刷新时间 失败"},
+        {"Operate File check", static_cast<uint>(g_bSaveOperateFile),
+         "写注册表 保存软件配置参数：动作文件是否保存 失败"},
+        {"FileInit Path", g_szInitPath, "写注册表 保存软件配置参数：文件存取初始路径 失败"},
+    };
+    for (const auto &[name, value, failure] : values) {
+        QSettings settings(organisation, application);
+        settings.setValue(QStringLiteral("Settings/") + QLatin1String(name), value);
+        settings.sync();
+        if (settings.status() != QSettings::NoError || !settings.isWritable())
+            DebugLog(QString::fromUtf8(failure), kNormal);
     }
 }
 
@@ -756,9 +813,8 @@ void CMainFrame::OnTestConnection()
         EnterNotLinked();
         Message(Tr("Connection Failed!", "连接失败!"), Tr("Error", "错误"), MsgIcon::None);
     } else {
+        // The presence of the USB device is the notices' to say.
         m_bLinkKnown = 1;
-        if (m_bUsbMode)
-            m_bUsbPresent = 1;
         Message(Tr("Connection Successful!", "连接成功!"), Tr("Info", "信息"), MsgIcon::Information);
     }
     RefreshLinkLamp();
@@ -930,7 +986,7 @@ void CMainFrame::OnFileDestination()
 {
     LogOperation(Tr("Set the Initial Path", "设置初始路径"));
     g_szInitPath = AfxGetApp()->programDir();
-    g_szInitPath = QDir::currentPath();
+    g_szInitPath = g_szCurrentFolder.isEmpty() ? QDir::currentPath() : g_szCurrentFolder;
     CAlterFilePathDlg dialog(this);
     dialog.m_strCurrentPath = g_szInitPath;
     if (ui().runDialog(&dialog) != QDialog::Accepted)
@@ -942,10 +998,15 @@ void CMainFrame::OnFileDestination()
 
 void CMainFrame::OnOperateFile()
 {
-    const int state = operate_log::Toggle();
+    bool flushFailed = false;
+    const int state = operate_log::Toggle(&flushFailed);
     action(ID_OPERATE_FILE)->setChecked(state != 0);
     SetPane(0,
             state ? Tr("Select save Operate File", "选择保存操作文件") : Tr("Not save Operate File", "不保存操作文件"));
+    if (flushFailed) {
+        Message(QStringLiteral("Try to open Operate File failed!"), QStringLiteral("Error"), MsgIcon::None);
+        RefreshLinkLamp();
+    }
 }
 
 void CMainFrame::OnDefaultSetting()

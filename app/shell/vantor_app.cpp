@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -121,6 +122,18 @@ void CVantorApp::ReadStartupFile()
     m_strModel = ini.value(QStringLiteral("Set"), QStringLiteral("Model"), QStringLiteral("CA"), 256);
     m_strLanguage = ini.value(QStringLiteral("Set"), QStringLiteral("Language"), QStringLiteral("EN"), 256);
     m_context.language = m_strLanguage;
+    // Qt's own texts (message box buttons, file dialogs) follow the messages.
+    if (m_qtTexts) {
+        QCoreApplication::removeTranslator(m_qtTexts.get());
+        m_qtTexts.reset();
+    }
+    if (IsChineseUi() && QCoreApplication::instance()) {
+        auto texts = std::make_unique<QTranslator>();
+        if (texts->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            QCoreApplication::installTranslator(texts.get());
+            m_qtTexts = std::move(texts);
+        }
+    }
     const QString file =
         m_strLanguage.contains(QLatin1String("ZH")) ? QStringLiteral("zh.ini") : QStringLiteral("en.ini");
     g_strLanguageFile = QDir(m_programDir).filePath(QStringLiteral("language/") + file);

@@ -10,6 +10,7 @@
 #include <QLockFile>
 #include <QPointer>
 #include <QString>
+#include <QTranslator>
 #include <memory>
 
 class QWidget;
@@ -71,7 +72,8 @@ private:
     QString m_lockPath;
     QString m_logDir;
     std::unique_ptr<QLockFile> m_lock;
-    QPointer<QObject> m_frame;  // the frame may be deleted by Qt first
+    std::unique_ptr<QTranslator> m_qtTexts;  // Qt's own texts in Chinese
+    QPointer<QObject> m_frame;               // the frame may be deleted by Qt first
 };
 
 CVantorApp *AfxGetApp();

@@ -19,6 +19,7 @@ private slots:
     void connectSettingSeedsItsControls();
     void connectSettingControlStates();
     void connectSettingReadsBack();
+    void connectSettingPortTextThatIsNotANumber_data();
     void connectSettingPortTextThatIsNotANumber();
     void customTimeLimits_data();
     void customTimeLimits();
@@ -91,17 +92,28 @@ void TestDialogs::connectSettingReadsBack()
     QCOMPARE(dlg.m_nLinkRadio, 1);
 }
 
+void TestDialogs::connectSettingPortTextThatIsNotANumber_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("port");
+    QTest::newRow("no digits") << "port" << 0;
+    QTest::newRow("digits then text") << "8001x" << 8001;
+    QTest::newRow("blanks around") << " 502 " << 502;
+}
+
 void TestDialogs::connectSettingPortTextThatIsNotANumber()
 {
+    QFETCH(QString, text);
+    QFETCH(int, port);
     AppEnv env;
     CRS232Dlg dlg(nullptr);
     dlg.initDialog();
     dlg.radio(2)->click();
-    dlg.findChild<QLineEdit *>(IdName(IDC_CONNECT_PORT))->setText("port");
+    dlg.findChild<QLineEdit *>(IdName(IDC_CONNECT_PORT))->setText(text);
     dlg.findChild<QLineEdit *>(IdName(IDC_CONNECT_IP))->setText("");
     QVERIFY(dlg.OnOK());  // nothing is validated
-    QCOMPARE(dlg.m_nPort, 0);
-    QCOMPARE(dlg.m_strPort, QString("port"));
+    QCOMPARE(dlg.m_nPort, port);
+    QCOMPARE(dlg.m_strPort, text);
     QCOMPARE(dlg.m_strAddress, QString());
 }
 

@@ -434,6 +434,12 @@ void TestFrame::fileDestination()
     });
     env.frame->action(ID_FILE_DESTINATION)->trigger();
     QCOMPARE(g_szInitPath, QDir::currentPath());
+
+    // After a file was chosen, the current folder is that file's folder.
+    env.ui.fileAnswers = {"/data/run7/trace.csv"};
+    QCOMPARE(env.frame->SaveFileDialogFor(5), 1);
+    env.frame->action(ID_FILE_DESTINATION)->trigger();  // cancelled
+    QCOMPARE(g_szInitPath, QString("/data/run7"));
 }
 
 void TestFrame::fileDestinationCancelStillMovesThePath()

@@ -41,6 +41,7 @@ private slots:
     void exitFlushesPendingLines();
     void exitWithAnUnwritableLogStillCloses();
     void unwritableLogKeepsLinesAndTellsTheUser();
+    void switchingOnWithTenUnwritableLinesTellsTheUser();
 };
 
 void TestLogs::timeStampsAndTags()
@@ -226,6 +227,22 @@ void TestLogs::unwritableLogKeepsLinesAndTellsTheUser()
     QCOMPARE(env.ui.messages[0].text, QString("Try to open Operate File failed!"));
     QCOMPARE(env.ui.messages[0].title, QString("Error"));
     QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("WARNING:打开操作记录文件失败")));
+}
+
+void TestLogs::switchingOnWithTenUnwritableLinesTellsTheUser()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    env.frame->action(ID_OPERATE_FILE)->trigger();  // on: one line
+    for (int i = 0; i < 8; ++i)
+        env.frame->LogOperation("kept");
+    g_szOperateFilePath = env.path("missing-folder/Operate File.txt");
+    env.frame->action(ID_OPERATE_FILE)->trigger();  // off: the tenth line, not written
+    QCOMPARE(g_nOperateLineCount, 10);
+    QVERIFY(env.ui.messages.empty());
+    env.frame->action(ID_OPERATE_FILE)->trigger();  // on: the flush fails, and the user hears of it
+    QCOMPARE(env.messageTexts(), QStringList{"Try to open Operate File failed!"});
+    QCOMPARE(g_nOperateLineCount, 10);
 }
 
 QTEST_MAIN(TestLogs)

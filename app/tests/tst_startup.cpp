@@ -174,6 +174,9 @@ void TestStartup::chineseStartLocalisesMenusAndPanes()
     auto *group = env.frame->leftWnd()->page()->findChild<QGroupBox *>(IdName(IDC_BASE_DEVICE_GROUP));
     QCOMPARE(group->title(), QStringLiteral("设备配置操作"));
     QCOMPARE(env.frame->rightWnd()->graphPage()->button(IDC_GRAPH_AUTO)->text(), QStringLiteral("自动"));
+    // Qt's own texts too, and the tool bar's fly-by texts.
+    QCOMPARE(QCoreApplication::translate("QPlatformTheme", "OK"), QStringLiteral("确定"));
+    QCOMPARE(env.frame->action(ID_BIND_USB)->statusTip(), QStringLiteral("连接示波器"));
 }
 
 void TestStartup::missingMenuKeyShowsNotFound()
@@ -301,6 +304,13 @@ void TestStartup::registryDefaultsWhenKeyMissing()
     QCOMPARE(g_szInitPath, env.dir.path());
     const QString log = vantor::FromGbk(env.readFile("BlogFile.txt"));
     QVERIFY(log.contains(QStringLiteral("NORMAL :打开注册表读取软件配置参数失败\r\n")));
+    // Saving finds no key either, creates it and writes every value.
+    env.frame->SaveSettings();
+    const QString saved = vantor::FromGbk(env.readFile("BlogFile.txt"));
+    QCOMPARE(saved.count(QStringLiteral("NORMAL :打开注册表以保存软件配置参数失败\r\n")), 1);
+    QVERIFY(!saved.contains(QStringLiteral("写注册表")));
+    QCOMPARE(QSettings("Marlowe Vantor Application", "Vantor").value("Settings/Interval time").toString(),
+             QString("2000"));
 }
 
 void TestStartup::registryRoundTrip()

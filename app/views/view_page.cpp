@@ -34,4 +34,5 @@ void CViewPage::Localise()
 {
     if (NeedsLocalising())
         LocaliseDialog(this, m_nDialogId);
+    NameControls(this);
 }

@@ -224,7 +224,7 @@ void CViewWavedataDlg::SaveWaveDataFile()
     if (Ui().runDialog(&dialog) != QDialog::Accepted)
         return;
     const int c = dialog.m_nSelected + 1;
-    if (c < 1 || c > 7 || !g_ChannelSlots[c].bHasData)
+    if (c < 1 || c > 7)
         return;
     if (!Host() || !Host()->SaveFileDialogFor(2))
         return;

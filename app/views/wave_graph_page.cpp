@@ -25,10 +25,14 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QSignalBlocker>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <limits>
 #include <qcustomplot.h>
 
 const uint32_t kPlotColours[7] = {0x0000FFFF, 0x00FFFF00, 0x0000FF00, 0x000000FF, 0x0000FF00, 0x00FF0000, 0x00008000};
@@ -45,6 +49,7 @@ constexpr int kMeasureIds[4] = {IDC_GRAPH_MEASURE_CH1, IDC_GRAPH_MEASURE_CH2, ID
 constexpr int kSampleOffset = 18;
 constexpr double kYMin = 10.0, kYMax = 210.0;
 constexpr int kMinDrawnPoints = 200;
+const char *const kCurveNames[7] = {"CH1", "CH2", "CH3", "CH4", "Chan 5", "Chan 6", "Chan 7"};
 
 const char *const kShowLogs[7][2] = {
     {"Show/Hide the first graph", "显示/隐藏第一波形"},  {"Show/Hide the second graph", "显示/隐藏第二波形"},
@@ -130,14 +135,15 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent)
     connect(AddButton(refresh, IDC_GRAPH_REFRESH, QStringLiteral("Refresh")), &QPushButton::clicked, this,
             &CViewWaveGraphDlg::RefreshWaveGraph);
     auto *show = group(column, IDC_GRAPH_SHOW_GROUP, QStringLiteral("Graph Show"));
-    const char *const showTexts[7] = {"CH1", "CH2", "CH3", "CH4", "Chan 5", "Chan 6", "Chan 7"};
     for (int i = 0; i < 7; ++i) {
-        QCheckBox *box = AddCheck(show, kShowIds[i], QString::fromLatin1(showTexts[i]));
+        QCheckBox *box = AddCheck(show, kShowIds[i], QString::fromLatin1(kCurveNames[i]));
         QPalette palette = box->palette();
         palette.setColor(QPalette::WindowText, FromColorRef(kPlotColours[i]));
         box->setPalette(palette);
         box->setStyleSheet(QStringLiteral("QCheckBox { color: %1; }").arg(FromColorRef(kPlotColours[i]).name()));
-        connect(box, &QCheckBox::clicked, this, [this, i] { OnShowBox(i + 1); });
+        // The tick's change, however it came (a click, the keyboard or an
+        // assistive client), shows or hides the curve.
+        connect(box, &QCheckBox::toggled, this, [this, i] { OnShowBox(i + 1); });
     }
     column->addStretch(1);
 
@@ -222,7 +228,8 @@ void CViewWaveGraphDlg::SetMarker(int channel, double y)
     QCPItemStraightLine *line = m_markers[size_t(channel - 1)];
     line->point1->setCoords(0, y);
     line->point2->setCoords(1, y);
-    m_markerLabels[size_t(channel - 1)]->position->setCoords(0.005, y);
+    // Side by side, so two channels at one level keep readable labels.
+    m_markerLabels[size_t(channel - 1)]->position->setCoords(0.005 + 0.045 * (channel - 1), y);
 }
 
 void CViewWaveGraphDlg::ShowMarker(int channel, bool visible)
@@ -354,6 +361,7 @@ void CViewWaveGraphDlg::DrawAfterRefresh()
     for (int n = 1; n <= 4; ++n) {
         m_bShow[size_t(n - 1)] = g_bChOpen[n - 1] ? 1 : 0;
         check(kShowIds[n - 1])->setEnabled(g_bChOpen[n - 1] != 0);
+        const QSignalBlocker quiet(check(kShowIds[n - 1]));
         check(kShowIds[n - 1])->setChecked(g_bChOpen[n - 1] != 0);
     }
     if (Host())
@@ -424,7 +432,10 @@ void CViewWaveGraphDlg::ShowGraphColumn(int column)
         return;
     m_bShow[size_t(column - 1)] = 1;
     check(kShowIds[column - 1])->setEnabled(true);
-    check(kShowIds[column - 1])->setChecked(true);
+    {
+        const QSignalBlocker quiet(check(kShowIds[column - 1]));
+        check(kShowIds[column - 1])->setChecked(true);
+    }
     plot(column)->setVisible(true);
     m_graph->replot();
 }
@@ -509,17 +520,26 @@ void CViewWaveGraphDlg::PrintWaveGraph()
 
 bool CViewWaveGraphDlg::SaveGraphPicture(const QString &path)
 {
-    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-        return m_graph->savePdf(path);
-    return m_graph->savePng(path);
+    // Into a file beside the target, renamed over it once whole: a failed
+    // export leaves the old picture as it was.
+    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+        const QString part = path + QStringLiteral(".part");
+        const bool ok = m_graph->savePdf(part) &&
+                        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0;
+        if (!ok)
+            QFile::remove(part);
+        return ok;
+    }
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && m_graph->toPixmap().save(&file, "PNG") && file.commit();
 }
 
 void CViewWaveGraphDlg::OfferPictureSave()
 {
     QMenu menu(this);
-    QAction *png = menu.addAction(QStringLiteral("Save graph as PNG..."));
-    QAction *pdf = menu.addAction(QStringLiteral("Save graph as PDF..."));
-    QAction *reset = menu.addAction(QStringLiteral("Restore ranges"));
+    QAction *png = menu.addAction(UiText("IDS_GRAPH_SAVE_PNG", "Save graph as PNG..."));
+    QAction *pdf = menu.addAction(UiText("IDS_GRAPH_SAVE_PDF", "Save graph as PDF..."));
+    QAction *reset = menu.addAction(UiText("IDS_GRAPH_RESTORE", "Restore ranges"));
     QAction *chosen = menu.exec(QCursor::pos());
     if (chosen == reset) {
         RestoreRanges();
@@ -529,7 +549,7 @@ void CViewWaveGraphDlg::OfferPictureSave()
         return;
     vantor::FileDialogRequest request;
     request.save = true;
-    request.title = QStringLiteral("Save Graph Picture");
+    request.title = UiText("IDS_GRAPH_SAVE_TITLE", "Save Graph Picture");
     request.filter =
         chosen == png ? QStringLiteral("PNG image (*.png)|*.png| |") : QStringLiteral("PDF file (*.pdf)|*.pdf| |");
     request.folder = g_szInitPath;
@@ -546,8 +566,26 @@ void CViewWaveGraphDlg::OfferPictureSave()
 void CViewWaveGraphDlg::OnGraphMouseMove(double key, double value)
 {
     const long index = std::lround(key);
-    const long code = std::lround(value) + kSampleOffset;
-    m_cursor->setText(QStringLiteral("Index %1    Code %2").arg(index).arg(code));
+    // The code of the visible curve nearest to the pointer at that index;
+    // with none there, the pointer's own height as a code.
+    QString curve;
+    double nearest = std::numeric_limits<double>::max();
+    long code = std::lround(value) + kSampleOffset;
+    for (int c = 1; c <= 7; ++c) {
+        QCPGraph *g = plot(c);
+        if (!g->visible() || index < 0 || index >= g->data()->size())
+            continue;
+        const double y = (g->data()->constBegin() + index)->value;
+        if (std::abs(y - value) < nearest) {
+            nearest = std::abs(y - value);
+            curve = kCurveNames[c - 1];
+            code = std::lround(y) + kSampleOffset;
+        }
+    }
+    m_cursor->setText(UiText("IDS_GRAPH_READOUT", "%1    Index %2    Code %3")
+                          .arg(curve.isEmpty() ? QStringLiteral("-") : curve)
+                          .arg(index)
+                          .arg(code));
 }
 
 QString CViewWaveGraphDlg::cursorText() const { return m_cursor->text(); }
@@ -562,7 +600,7 @@ void CViewWaveGraphDlg::SaveWaveGraphFile()
     if (Ui().runDialog(&dialog) != QDialog::Accepted)
         return;
     const int c = dialog.m_nSelected + 1;
-    if (c < 1 || c > 7 || !g_ChannelSlots[c].bHasWave)
+    if (c < 1 || c > 7)
         return;
     if (!Host() || !Host()->SaveFileDialogFor(5))
         return;

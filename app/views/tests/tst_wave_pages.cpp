@@ -4,6 +4,7 @@
 // files both ways and every file they refuse, and the table's copy text.
 #include "platform/control_ids.h"
 #include "platform/gbk.h"
+#include "shell/base_operation.h"
 #include "shell/dialogs.h"
 #include "shell/panes.h"
 #include "tests/app_test_support.h"
@@ -120,6 +121,8 @@ private slots:
     void copyTextLayout();
     void fillColumnsKeepOrEmpty();
     void graphPicturesZoomAndReadout();
+    void savingWithNoColumnStillAsksForAFile();
+    void everyControlHasItsOwnName();
 
 private:
     void Connect(AppEnv &env);
@@ -432,6 +435,11 @@ void TestWavePages::showBoxesAndMarkers()
     QVERIFY(graph->plot(1)->visible());
     QVERIFY(graph->marker(1)->visible());
     QCOMPARE(g_ChannelSlots[1].bHasWave, uint8_t(1));
+    // A tick changed without a click (keyboard, assistive client) acts the same.
+    graph->check(IDC_GRAPH_SHOW_CH2)->toggle();
+    QVERIFY(graph->plot(2)->visible());
+    QVERIFY(graph->marker(2)->visible());
+    QCOMPARE(env.frame->paneText(0), QString("Show/Hide the second graph"));
     env.frame->OnDisconnect();
 }
 
@@ -787,10 +795,13 @@ void TestWavePages::graphPicturesZoomAndReadout()
     QMouseEvent move(QEvent::MouseMove, at, graph->graph()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
                      Qt::NoModifier);
     QApplication::sendEvent(graph->graph(), &move);
-    const QStringList parts = graph->cursorText().split(QRegularExpression("\\s+"));
-    QCOMPARE(parts.size(), 4);
-    QVERIFY(std::abs(parts[1].toInt() - 250) <= 2);
-    QVERIFY(std::abs(parts[3].toInt() - 128) <= 2);  // the raw code, offset restored
+    // The read-out names the nearest visible curve and gives its code there.
+    const QStringList parts = graph->cursorText().split(QRegularExpression("\\s{2,}"));
+    QCOMPARE(parts.size(), 3);
+    QCOMPARE(parts[0], QString("Chan 5"));
+    const int index = parts[1].section(' ', 1).toInt();
+    QVERIFY(std::abs(index - 250) <= 2);
+    QCOMPARE(parts[2], QString("Code %1").arg(samples[size_t(index)]));
 
     // Copy puts the page's picture on the clipboard.
     graph->CopyGraphImage();
@@ -802,6 +813,45 @@ void TestWavePages::graphPicturesZoomAndReadout()
     env.ui.clear();
     graph->PrintWaveGraph();
     QCOMPARE(env.messageTexts(), QStringList{"There is no graph showed!"});
+}
+
+void TestWavePages::savingWithNoColumnStillAsksForAFile()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    for (int i = 0; i < 2; ++i)
+        env.ui.dialogHandlers.push_back([](QDialog *d) {
+            static_cast<CVantorDialog *>(d)->OnOK();
+            return d->result();
+        });
+    Data(env)->SaveWaveDataFile();
+    Graph(env)->SaveWaveGraphFile();
+    QCOMPARE(env.ui.fileDialogs.size(), size_t(2));
+    QCOMPARE(env.ui.fileDialogs[0].title, QString("Save Wave Data File"));
+    QCOMPARE(env.ui.fileDialogs[1].title, QString("Save Wave Graph File"));
+}
+
+void TestWavePages::everyControlHasItsOwnName()
+{
+    for (const char *setIni : {"", "[Set]\nLanguage=ZH\n"}) {
+        AppEnv env(QString::fromLatin1(setIni));
+        QVERIFY(env.CreateFrame());
+        const QList<QWidget *> pages = {static_cast<QWidget *>(env.frame->leftWnd()->page()), Graph(env), Data(env)};
+        for (QWidget *page : pages) {
+            QStringList names;
+            for (QAbstractButton *b : page->findChildren<QAbstractButton *>()) {
+                if (!b->property("ctrlId").isValid())
+                    continue;  // a table's corner button
+                QVERIFY2(!b->accessibleName().isEmpty(), qPrintable(b->objectName()));
+                names << b->accessibleName();
+            }
+            for (const QString &name : names)
+                QVERIFY2(names.count(name) == 1, qPrintable(name));
+        }
+        QVERIFY(!env.frame->findChild<QWidget *>("Link lamp")->accessibleDescription().isEmpty());
+        QCOMPARE(env.frame->findChild<QWidget *>(IdName(IDC_BASE_FILE))->accessibleName(),
+                 env.frame->findChild<QLabel *>(IdName(IDC_BASE_FILE_LABEL))->text().chopped(1));
+    }
 }
 
 QTEST_MAIN(TestWavePages)
