@@ -23,6 +23,7 @@ using Clock = std::chrono::steady_clock;
 
 struct NetState {
     int fd = -1;
+    bool lost = false;  // the peer closed or reset the last connection
     int connectMs = 3000;
     int receiveMs = 3000;
 };
@@ -34,6 +35,14 @@ void closeConnection()
     if (g_net.fd >= 0)
         ::close(g_net.fd);
     g_net.fd = -1;
+    g_net.lost = false;
+}
+
+// The peer hung up, reset the connection or broke it with an error.
+void loseConnection()
+{
+    closeConnection();
+    g_net.lost = true;
 }
 
 int msLeft(Clock::time_point deadline)
@@ -168,7 +177,7 @@ TAVNET_API unsigned char DsoSendData(const unsigned char *buffer, int length, in
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            closeConnection();
+            loseConnection();
             return 0;
         }
         if (!wait)
@@ -177,11 +186,11 @@ TAVNET_API unsigned char DsoSendData(const unsigned char *buffer, int length, in
         if (r == 0) {
             // Half a request on the wire would garble the next one.
             if (done > 0)
-                closeConnection();
+                loseConnection();
             return 0;
         }
         if (r < 0) {
-            closeConnection();
+            loseConnection();
             return 0;
         }
     }
@@ -205,13 +214,13 @@ TAVNET_API unsigned char DsoRecvData(unsigned char *buffer, int length, int *rec
             return 1;
         }
         if (n == 0) {  // the peer has closed
-            closeConnection();
+            loseConnection();
             return 0;
         }
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            closeConnection();
+            loseConnection();
             return 0;
         }
         if (!wait)
@@ -220,13 +229,20 @@ TAVNET_API unsigned char DsoRecvData(unsigned char *buffer, int length, int *rec
         if (r == 0)
             return 0;  // time-out; the connection stays for the next request
         if (r < 0) {
-            closeConnection();
+            loseConnection();
             return 0;
         }
     }
 }
 
 TAVNET_API void DsoCloseSocket(void) { closeConnection(); }
+
+TAVNET_API int DsoConnectionState(void)
+{
+    if (g_net.fd >= 0)
+        return TAVNET_OPEN;
+    return g_net.lost ? TAVNET_LOST : TAVNET_CLOSED;
+}
 
 TAVNET_API void DsoSetTimeouts(int connectMs, int receiveMs)
 {

@@ -27,6 +27,7 @@ struct UartState {
     int firstByteMs = 2000;
     int interByteMs = 500;
     LineParser parser;
+    int readStatus = TAVSERIAL_READ_NOT_OPEN;
 };
 
 UartState &state()
@@ -48,6 +49,44 @@ int writeTimeoutMs(int length, int baud)
     // Ten bit times per byte (8N1).
     const long long ms = kWriteSlackMs + (long long)length * 10 * 1000 / baud;
     return ms > 0x7FFFFFFF ? 0x7FFFFFFF : int(ms);
+}
+
+// One reply frame off the line; the status says what became of it.
+int readFrame(UartState &s, unsigned char *buffer, int *length)
+{
+    LineParser &parser = s.parser;
+    parser.reset();
+    unsigned char chunk[4096];
+    bool heardAnything = false;
+    for (;;) {
+        // Never take bytes of a following form off the line.
+        const size_t want = std::min(parser.wanted(), sizeof chunk);
+        const long n = s.line->readSome(chunk, want, heardAnything ? s.interByteMs : s.firstByteMs);
+        if (n < 0)
+            return TAVSERIAL_READ_BROKEN;
+        if (n == 0)
+        {
+            if (parser.dropping())
+                return TAVSERIAL_READ_BAD_LENGTH;
+            return parser.inForm() ? TAVSERIAL_READ_CUT : heardAnything ? TAVSERIAL_READ_NOISE : TAVSERIAL_READ_SILENT;
+        }
+        heardAnything = true;
+        parser.feed(chunk, size_t(n));
+        switch (parser.status()) {
+        case LineParser::Status::Frame: {
+            const auto frame = parser.frame();
+            std::memcpy(buffer, frame.data(), frame.size());
+            *length = int(frame.size());
+            return TAVSERIAL_READ_OK;
+        }
+        case LineParser::Status::BadCrc: return TAVSERIAL_READ_BAD_CRC;
+        case LineParser::Status::BadLength: return TAVSERIAL_READ_BAD_LENGTH;
+        case LineParser::Status::Pending: break;
+        }
+        // A line that only ever carries noise must not hold the caller.
+        if (parser.skipped() > tavserial::kMaxLine)
+            return TAVSERIAL_READ_NOISE;
+    }
 }
 
 }  // namespace
@@ -87,37 +126,15 @@ TAVSERIAL_API int ReadUart(unsigned char *buffer, int *length)
     UartState &s = state();
     if (length)
         *length = 0;
-    if (!s.line || buffer == nullptr || length == nullptr)
+    if (!s.line || buffer == nullptr || length == nullptr) {
+        s.readStatus = TAVSERIAL_READ_NOT_OPEN;
         return 0;
-
-    LineParser &parser = s.parser;
-    parser.reset();
-    unsigned char chunk[4096];
-    bool heardAnything = false;
-    for (;;) {
-        // Never take bytes of a following form off the line.
-        const size_t want = std::min(parser.wanted(), sizeof chunk);
-        const long n = s.line->readSome(chunk, want, heardAnything ? s.interByteMs : s.firstByteMs);
-        if (n <= 0)
-            return 0;  // silent line or a broken one
-        heardAnything = true;
-        parser.feed(chunk, size_t(n));
-        switch (parser.status()) {
-        case LineParser::Status::Frame: {
-            const auto frame = parser.frame();
-            std::memcpy(buffer, frame.data(), frame.size());
-            *length = int(frame.size());
-            return 1;
-        }
-        case LineParser::Status::BadCrc:
-        case LineParser::Status::BadLength: return 0;
-        case LineParser::Status::Pending: break;
-        }
-        // A line that only ever carries noise must not hold the caller.
-        if (parser.skipped() > tavserial::kMaxLine)
-            return 0;
     }
+    s.readStatus = readFrame(s, buffer, length);
+    return s.readStatus == TAVSERIAL_READ_OK ? 1 : 0;
 }
+
+TAVSERIAL_API int GetUartReadStatus(void) { return state().readStatus; }
 
 TAVSERIAL_API int UnInitUart(void)
 {

@@ -32,6 +32,14 @@ TAVNET_API unsigned char DsoSendData(const unsigned char *buffer, int length, in
  * that has closed, or an error, closes it, and later calls fail. */
 TAVNET_API unsigned char DsoRecvData(unsigned char *buffer, int length, int *received, int wait);
 TAVNET_API void DsoCloseSocket(void);
+
+/* What became of the connection: open, closed by this side (or never opened),
+ * or lost (the peer closed or reset it, or an error or a stalled send broke
+ * it). A lost connection stays lost until InitSocket or DsoConnect. */
+#define TAVNET_CLOSED 0
+#define TAVNET_OPEN 1
+#define TAVNET_LOST 2
+TAVNET_API int DsoConnectionState(void);
 /* Time-outs in ms; values <= 0 keep the current one. Defaults 3000 and 3000. */
 TAVNET_API void DsoSetTimeouts(int connectMs, int receiveMs);
 

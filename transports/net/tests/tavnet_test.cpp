@@ -55,9 +55,14 @@ public:
     }
     ~LoopbackServer()
     {
+        finish();
+        ::close(listener_);
+    }
+    // Waits until the script has run on the connection.
+    void finish()
+    {
         if (thread_.joinable())
             thread_.join();
-        ::close(listener_);
     }
     int port() const { return port_; }
 
@@ -260,12 +265,55 @@ TEST_F(NetTest, SendingToAResetPeerFailsWithoutASignal)
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &off, sizeof off);
     });
     ASSERT_EQ(DsoConnect(0, "127.0.0.1", server.port()), 1);
+    // The reset is in before the first send: otherwise the sends may all fit
+    // the loopback buffers while the peer is still being scheduled.
+    server.finish();
     const Bytes chunk = pattern(64 << 10);
     int n = 0;
     unsigned char ok = 1;
     for (int i = 0; i < 100 && ok; ++i)
         ok = DsoSendData(chunk.data(), int(chunk.size()), &n, 1);
     EXPECT_EQ(ok, 0);
+}
+
+TEST_F(NetTest, ConnectionStateTellsALostConnectionFromAClosedOne)
+{
+    EXPECT_EQ(DsoConnectionState(), TAVNET_CLOSED);
+    auto stays = [](int fd) { receiveExactly(fd, 1); };  // until the client closes
+    auto hangsUp = [](int fd) { ::shutdown(fd, SHUT_RDWR); };
+    auto resets = [](int fd) {
+        linger off{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+    };
+    uint8_t b = 0;
+    int n = 0;
+    auto receive = [&] { DsoRecvData(&b, 1, &n, 1); };
+    const struct {
+        const char *what;
+        std::function<void(int)> peer;
+        bool peerGoesFirst;
+        std::function<void()> client;
+        int state;
+    } cases[] = {
+        {"time-out", stays, false, receive, TAVNET_OPEN},
+        {"orderly close", hangsUp, true, receive, TAVNET_LOST},
+        {"reset", resets, true, receive, TAVNET_LOST},
+        {"closed here", stays, false, [] { DsoCloseSocket(); }, TAVNET_CLOSED},
+        {"prepared anew", hangsUp, true, [&] { receive(), InitSocket(); }, TAVNET_CLOSED},
+    };
+    DsoSetTimeouts(0, 100);
+    for (const auto &c : cases) {
+        LoopbackServer server(c.peer);
+        ASSERT_EQ(DsoConnect(0, "127.0.0.1", server.port()), 1) << c.what;
+        EXPECT_EQ(DsoConnectionState(), TAVNET_OPEN) << c.what;
+        if (c.peerGoesFirst)
+            server.finish();
+        c.client();
+        EXPECT_EQ(DsoConnectionState(), c.state) << c.what;
+        DsoCloseSocket();
+    }
+    EXPECT_EQ(DsoConnect(0, "127.0.0.1", 1), 0);
+    EXPECT_EQ(DsoConnectionState(), TAVNET_CLOSED) << "a failed connect loses nothing";
 }
 
 TEST_F(NetTest, WithoutAConnectionEveryCallFails)

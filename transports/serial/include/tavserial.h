@@ -40,6 +40,16 @@ TAVSERIAL_API int WriteUart(const unsigned char *buffer, int length);
 /* Delivers one whole reply frame, unwrapped, at the start of buffer (which
  * holds TAVSERIAL_MAX_FRAME bytes) and its length; nonzero on success. */
 TAVSERIAL_API int ReadUart(unsigned char *buffer, int *length);
+/* What became of the last ReadUart. */
+#define TAVSERIAL_READ_OK 0
+#define TAVSERIAL_READ_SILENT 1     /* nothing arrived within the first-byte time-out */
+#define TAVSERIAL_READ_CUT 2        /* a form began and the line fell silent before its end */
+#define TAVSERIAL_READ_BAD_CRC 3    /* a whole form whose CRC did not match */
+#define TAVSERIAL_READ_BAD_LENGTH 4 /* a refused length; its announced bytes were dropped */
+#define TAVSERIAL_READ_NOISE 5      /* bytes came, but no form began */
+#define TAVSERIAL_READ_BROKEN 6     /* the line failed or its far end went away */
+#define TAVSERIAL_READ_NOT_OPEN 7   /* no port is open */
+TAVSERIAL_API int GetUartReadStatus(void);
 /* Closes the port; nonzero when one was open. */
 TAVSERIAL_API int UnInitUart(void);
 /* Maps "COMn" to a device path (NULL or "" removes the mapping). */

@@ -260,6 +260,42 @@ TEST_F(SerialTest, DiscardDropsStaleInput)
     EXPECT_EQ(frame, fresh);
 }
 
+TEST_F(SerialTest, EveryReadTellsWhatBecameOfIt)
+{
+    SetUartTimeouts(150, 100);
+    const Bytes line = tavserial::pack(instrumentFrame(64));
+    Bytes badCrc = line;
+    badCrc[40] ^= 1;
+    const uint32_t total = TAVSERIAL_MAX_FRAME + TAVSERIAL_OVERHEAD + 1;
+    Bytes oversize{0xA5, 0x5A, 1, 0, uint8_t(total >> 24), uint8_t(total >> 16), uint8_t(total >> 8), uint8_t(total)};
+    oversize.resize(total, 0);
+    const struct {
+        const char *what;
+        Bytes sent;
+        int status;
+    } cases[] = {
+        {"a whole reply", line, TAVSERIAL_READ_OK},
+        {"nothing", {}, TAVSERIAL_READ_SILENT},
+        {"a reply cut short", Bytes(line.begin(), line.begin() + 30), TAVSERIAL_READ_CUT},
+        {"a damaged reply", badCrc, TAVSERIAL_READ_BAD_CRC},
+        {"an oversize announcement", oversize, TAVSERIAL_READ_BAD_LENGTH},
+        {"noise", Bytes(40, 0x33), TAVSERIAL_READ_NOISE},
+    };
+    for (const auto &c : cases) {
+        std::thread writer([&] { pty_.send(c.sent); });
+        read();
+        writer.join();
+        EXPECT_EQ(GetUartReadStatus(), c.status) << c.what;
+    }
+    ::close(pty_.master);  // the far end goes away
+    pty_.master = -1;
+    read();
+    EXPECT_EQ(GetUartReadStatus(), TAVSERIAL_READ_BROKEN);
+    UnInitUart();
+    read();
+    EXPECT_EQ(GetUartReadStatus(), TAVSERIAL_READ_NOT_OPEN);
+}
+
 TEST_F(SerialTest, ReopeningClosesThePortLeftOpen)
 {
     Pty other;
