@@ -261,15 +261,18 @@ TEST_F(NetTest, APeerThatClosesFailsBothReceivesAndClosesTheSocket)
 TEST_F(NetTest, SendingToAResetPeerFailsWithoutASignal)
 {
     LoopbackServer server([](int fd) {
-        linger off{1, 0};  // reset instead of an orderly close
+        receiveExactly(fd, 1);  // a reset before the client is connected would fail the connect instead
+        linger off{1, 0};       // reset instead of an orderly close
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &off, sizeof off);
     });
     ASSERT_EQ(DsoConnect(0, "127.0.0.1", server.port()), 1);
-    // The reset is in before the first send: otherwise the sends may all fit
-    // the loopback buffers while the peer is still being scheduled.
+    int n = 0;
+    const uint8_t hello = 1;
+    ASSERT_EQ(DsoSendData(&hello, 1, &n, 1), 1);
+    // The reset is in before the bulk sends: otherwise they may all fit the
+    // loopback buffers while the peer is still being scheduled.
     server.finish();
     const Bytes chunk = pattern(64 << 10);
-    int n = 0;
     unsigned char ok = 1;
     for (int i = 0; i < 100 && ok; ++i)
         ok = DsoSendData(chunk.data(), int(chunk.size()), &n, 1);
@@ -280,8 +283,14 @@ TEST_F(NetTest, ConnectionStateTellsALostConnectionFromAClosedOne)
 {
     EXPECT_EQ(DsoConnectionState(), TAVNET_CLOSED);
     auto stays = [](int fd) { receiveExactly(fd, 1); };  // until the client closes
-    auto hangsUp = [](int fd) { ::shutdown(fd, SHUT_RDWR); };
+    // Hang-ups and resets wait for the client's byte: before the connect is
+    // complete they would fail it instead.
+    auto hangsUp = [](int fd) {
+        receiveExactly(fd, 1);
+        ::shutdown(fd, SHUT_RDWR);
+    };
     auto resets = [](int fd) {
+        receiveExactly(fd, 1);
         linger off{1, 0};
         ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &off, sizeof off);
     };
@@ -306,8 +315,11 @@ TEST_F(NetTest, ConnectionStateTellsALostConnectionFromAClosedOne)
         LoopbackServer server(c.peer);
         ASSERT_EQ(DsoConnect(0, "127.0.0.1", server.port()), 1) << c.what;
         EXPECT_EQ(DsoConnectionState(), TAVNET_OPEN) << c.what;
-        if (c.peerGoesFirst)
+        if (c.peerGoesFirst) {
+            const uint8_t hello = 1;
+            ASSERT_EQ(DsoSendData(&hello, 1, &n, 1), 1) << c.what;
             server.finish();
+        }
         c.client();
         EXPECT_EQ(DsoConnectionState(), c.state) << c.what;
         DsoCloseSocket();
