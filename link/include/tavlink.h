@@ -35,6 +35,10 @@ extern "C" {
 #endif
 
 /* ---- link session ---------------------------------------------------- */
+/* Selecting another style releases the transport of the style left (the USB
+ * device with its notices, the serial port, the socket) when this library
+ * opened it, and the next exchange on that style, once selected again, opens
+ * it as it was. */
 TAVLINK_API int GetConnectStyle(int style);
 TAVLINK_API int Dso_InitUart(int port, int baud);
 TAVLINK_API int Dso_InitSocket(int zero, const char *ip, int port);
@@ -42,7 +46,9 @@ TAVLINK_API int Dso_CloseUart(void);
 /* Maps serial port n ("COMn") to a device path; forwarded to the serial
  * transport. Nonzero on success. */
 TAVLINK_API int Dso_SetUartPortPath(int port, const char *path);
-/* notify: the FerruleNotifyTarget that receives USB arrival and removal. */
+/* notify: the FerruleNotifyTarget that receives USB arrival and removal. It is
+ * kept to take the device up again after a style switch: it must stay valid
+ * while the program may use USB. */
 TAVLINK_API bool IsHasConnect(void *notify);
 TAVLINK_API bool BindDso(void);
 TAVLINK_API bool UnBindDso(void);

@@ -14,6 +14,7 @@ constexpr uint32_t kChunkMaxData = 24000;
 constexpr uint32_t kChunkFlagOffset = 24012;
 constexpr uint32_t kChunkReplyBytes = kChunkFlagOffset + 2;
 
+// A refused chunk is kChunkBad, which is what Fail() returns.
 enum ChunkStatus : int { kChunkMore = 0, kChunkBad = 1, kChunkLast = 2 };
 
 uint32_t TotalSize = 0;
@@ -28,11 +29,11 @@ uint8_t ChunkBuffer[TAVLINK_CHUNK_BYTES];
 int ParseBmpBeginReply(const uint8_t *payload, uint32_t length)
 {
     if (length < 9)
-        return 1;
+        return Fail(TAVLINK_CAUSE_SHORT_REPLY);
     TotalSize = ReadBE32(payload + 4);
     if (payload[0] != 0)
-        return 1;
-    return StatusByte(payload[8]);
+        return Fail(TAVLINK_CAUSE_REFUSED, StatusByte(payload[0]));
+    return Refuse(payload[8]);
 }
 
 namespace {
@@ -42,18 +43,19 @@ int CheckChunk(const uint8_t *payload, uint32_t length)
     // Every field sits at a fixed place: a shorter reply, or data that would
     // run into the error flags, is not a chunk.
     if (length < kChunkReplyBytes)
-        return kChunkBad;
+        return Fail(TAVLINK_CAUSE_SHORT_REPLY);
     const uint32_t dataLength = ReadBE32(payload + 4);
     if (dataLength > kChunkMaxData)
-        return kChunkBad;
+        return Fail(TAVLINK_CAUSE_BAD_REPLY);
 
     if (payload[kChunkFlagOffset] != 0 || payload[kChunkFlagOffset + 1] != 0)
-        return kChunkBad;
+        return Fail(TAVLINK_CAUSE_REFUSED,
+                    payload[kChunkFlagOffset] ? payload[kChunkFlagOffset] : payload[kChunkFlagOffset + 1]);
     if (ReadBE32(payload) != ExpectedIndex)
-        return kChunkBad;
+        return Fail(TAVLINK_CAUSE_BAD_REPLY);
     LastLength = dataLength;
     if (dataLength == 0)
-        return kChunkBad;
+        return Fail(TAVLINK_CAUSE_BAD_REPLY);
     std::memset(ChunkBuffer, 0, sizeof ChunkBuffer);
     std::memcpy(ChunkBuffer, payload + kChunkDataOffset, dataLength);
 
@@ -61,7 +63,7 @@ int CheckChunk(const uint8_t *payload, uint32_t length)
     for (uint32_t i = 0; i < dataLength; ++i)
         sum += ChunkBuffer[i];
     if (sum != 0)
-        return kChunkBad;
+        return Fail(TAVLINK_CAUSE_BAD_REPLY);
 
     BytesReceived += dataLength;
     return BytesReceived < TotalSize ? kChunkMore : kChunkLast;
@@ -78,10 +80,10 @@ int ParseBmpChunkReply(const uint8_t *payload, uint32_t length)
 int ParseBmpEndReply(const uint8_t *payload, uint32_t length)
 {
     if (length < 2)
-        return 1;
+        return Fail(TAVLINK_CAUSE_SHORT_REPLY);
     if (payload[0] != 0)
-        return 1;
-    return StatusByte(payload[1]);
+        return Fail(TAVLINK_CAUSE_REFUSED, StatusByte(payload[0]));
+    return Refuse(payload[1]);
 }
 
 }  // namespace tavlink

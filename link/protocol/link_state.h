@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "tavlink_diag.h"
+
 namespace tavlink {
 
 // One frame always fits one of the library's 25600-byte buffers.
@@ -34,6 +36,21 @@ void Sleep(unsigned milliseconds);
 
 // One framed request and reply (the body of LinkExchange).
 int Exchange(uint8_t command, const uint8_t *payload, uint32_t length, unsigned waitMs);
+
+// The outcome of the exchange in progress (diagnostics.cpp). A parser that
+// refuses a reply says why through Fail or Refuse and returns their result.
+void BeginExchange(uint8_t command, int readKind);
+int EndExchange(int result);
+// Records why the exchange fails; returns 1, the result of a failed exchange.
+int Fail(int cause, int value = 0);
+// The instrument's status byte: 0 passes, anything else is its refusal and
+// the exchange's result.
+int Refuse(uint8_t statusByte);
+// Something worth knowing that did not fail the exchange.
+void Notice(int cause, int value, int limit = 0);
+
+// Read kinds whose replies the library stores (status, settings, records).
+bool IsStoredReadKind(int kind);
 
 // Reply parsers owned by the other sources; payload and its length as received.
 int ParseDataReply(const uint8_t *payload, uint32_t length);

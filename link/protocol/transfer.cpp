@@ -128,7 +128,7 @@ int ParseStatus(const uint8_t *p, uint32_t length)
     else
         return 0;
     if (length < layout->trigger + 1)
-        return 1;
+        return Fail(TAVLINK_CAUSE_SHORT_REPLY);
 
     if (layout == &kFourChannelLayout) {
         std::memcpy(Status.LampState, p + 4, 10);
@@ -173,7 +173,7 @@ int ParseStatus(const uint8_t *p, uint32_t length)
 int ParseSettings(const uint8_t *p, uint32_t length)
 {
     if (length < 4 + TAVLINK_SETTINGS_BYTES)
-        return 1;
+        return Fail(TAVLINK_CAUSE_SHORT_REPLY);
     std::memcpy(SettingsStore, p + 4, TAVLINK_SETTINGS_BYTES);
     return 0;
 }
@@ -188,16 +188,18 @@ int ParseWave(WaveKind kind, const uint8_t *p, uint32_t length)
     if (record == nullptr)
         return 0;
     if (length < 8)
-        return 1;
+        return Fail(TAVLINK_CAUSE_SHORT_REPLY);
     const int32_t announced = int32_t(ReadBE32(p + 4));
     if (announced <= 0)
-        return 1;
+        return Fail(TAVLINK_CAUSE_BAD_REPLY, announced);
     // The stored record never holds more than the family's length.
     const int32_t count = std::min(announced, record->length);
     if (length < 8 + uint32_t(count))
-        return 1;
+        return Fail(TAVLINK_CAUSE_SHORT_REPLY);
     if (w.extraFlag && length < record->wavepntOffset + TAVLINK_WAVEPNT_BYTES)
-        return 1;
+        return Fail(TAVLINK_CAUSE_SHORT_REPLY);
+    if (announced > count)
+        Notice(TAVLINK_CAUSE_RECORD_CUT, announced, count);
 
     // A full memory record stretches the time base, once per status reply.
     if (kind.memory && count == record->length && !Status.TimebaseScaled) {
@@ -295,14 +297,16 @@ void CopyUnit(char out[5], const char *unit)
 
 }  // namespace
 
+bool IsStoredReadKind(int kind) { return kind == 0 || kind == 4 || WaveKindOf(kind).channel >= 0; }
+
 int ParseDataReply(const uint8_t *payload, uint32_t length)
 {
     if (length < 1)
-        return 1;
-    if (payload[0] != 0)
-        return StatusByte(payload[0]);
+        return Fail(TAVLINK_CAUSE_SHORT_REPLY);
+    if (const int refused = Refuse(payload[0]))
+        return refused;
     if (length < 2)
-        return 1;
+        return Fail(TAVLINK_CAUSE_SHORT_REPLY);
     const int kind = int(int8_t(payload[1]));
     if (kind == 0)
         return ParseStatus(payload, length);

@@ -12,9 +12,22 @@ namespace vsim {
 namespace {
 
 const char *const kNames[] = {
-    "drop",          "delay",           "truncate",           "wrong-magic",       "zero-direction",
-    "wrong-command", "oversize-length", "partial-writes",     "disconnect",        "refuse",
-    "short-record",  "oversize-record", "bad-chunk-checksum", "wrong-chunk-index", "chunk-fail",
+    "drop",
+    "delay",
+    "truncate",
+    "wrong-magic",
+    "zero-direction",
+    "wrong-command",
+    "oversize-length",
+    "partial-writes",
+    "disconnect",
+    "refuse",
+    "short-record",
+    "oversize-record",
+    "bad-chunk-checksum",
+    "wrong-chunk-index",
+    "chunk-fail",
+    "wrong-read-kind",
 };
 
 bool toInt(const std::string &s, int &out)
@@ -153,6 +166,12 @@ std::string runControl(const std::string &line, Instrument &instrument, Server *
         }
         instrument.setSignal(n, s);
         return "ok";
+    }
+    if (verb == "commands") {
+        std::string codes = "ok commands";
+        for (uint8_t c : instrument.recentCommands())
+            codes += " " + std::to_string(c);
+        return codes;
     }
     if (verb == "reset") {
         instrument.reset();

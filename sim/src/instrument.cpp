@@ -329,6 +329,12 @@ uint32_t Instrument::requestsHandled() const
     return handled_;
 }
 
+std::vector<uint8_t> Instrument::recentCommands() const
+{
+    std::lock_guard lock(mutex_);
+    return recent_;
+}
+
 std::array<uint8_t, kLampCount> Instrument::lampsLocked() const
 {
     std::array<uint8_t, kLampCount> l{};
@@ -376,6 +382,10 @@ Instrument::Reply Instrument::handle(const uint8_t *request, size_t length)
     }
     ++handled_;
     uint8_t command = request[13];
+    constexpr size_t kRecent = 64;
+    if (recent_.size() == kRecent)
+        recent_.erase(recent_.begin());
+    recent_.push_back(command);
     const uint8_t *payload = request + kFrameHeader;
     uint8_t readKind = command == CmdRead && n >= 1 ? payload[0] : 0;
     reply.bytes = makeFrame(command, dispatch(command, payload, n));
@@ -765,6 +775,7 @@ void Instrument::applyFaults(uint8_t command, uint8_t readKind, Reply &reply)
         case Fault::BadChunkChecksum:
         case Fault::WrongChunkIndex:
         case Fault::ChunkFail: applies = applies && command == CmdBmpChunk; break;
+        case Fault::WrongReadKind: applies = applies && command == CmdRead; break;
         default: break;
         }
         if (!applies) {
@@ -811,6 +822,7 @@ void Instrument::applyFaults(uint8_t command, uint8_t readKind, Reply &reply)
         case Fault::BadChunkChecksum: addU32(p + 8, 1); break;
         case Fault::WrongChunkIndex: addU32(p, 1); break;
         case Fault::ChunkFail: setByte(p + 24013, 1); break;
+        case Fault::WrongReadKind: setByte(p + 1, uint8_t(fault.arg > 0 ? fault.arg : readKind + 1)); break;
         }
         if (fault.times > 0 && --fault.times == 0)
             it = faults_.erase(it);

@@ -170,6 +170,17 @@ TEST(Faults, ADroppedKeyStillActs)
     EXPECT_TRUE(inst.state().cursor);
 }
 
+TEST(Faults, WrongReadKindDisguisesOnlyReads)
+{
+    Instrument inst(70);
+    inst.inject({Fault::WrongReadKind, 0, 0, 2});
+    EXPECT_EQ(raw(inst, request(vsim::CmdBind)).bytes[17], 70) << "the product code stays";
+    EXPECT_EQ(raw(inst, readRequest(4)).bytes[17], 5) << "the next kind by default";
+    inst.inject({Fault::WrongReadKind, 0, 1});
+    EXPECT_EQ(raw(inst, readRequest(0)).bytes[17], 1);
+    EXPECT_TRUE(inst.faults().empty());
+}
+
 TEST(FaultSpec, ParsesKindArgumentCommandAndTimes)
 {
     auto f = vsim::parseFault("delay:300@5x4");
@@ -193,7 +204,7 @@ TEST(FaultSpec, ParsesKindArgumentCommandAndTimes)
     f = vsim::parseFault("refuse@1x*");
     ASSERT_TRUE(f);
     EXPECT_EQ(f->times, -1);
-    for (int k = Fault::Drop; k <= Fault::ChunkFail; ++k) {
+    for (int k = Fault::Drop; k <= Fault::WrongReadKind; ++k) {
         auto named = vsim::parseFault(vsim::faultName(Fault::Kind(k)));
         ASSERT_TRUE(named) << vsim::faultName(Fault::Kind(k));
         EXPECT_EQ(named->kind, k);
@@ -211,6 +222,19 @@ TEST(FaultSpec, RejectsMalformedText)
     EXPECT_FALSE(vsim::parseFault("dropx0"));
     EXPECT_FALSE(vsim::parseFault("drop!"));
     EXPECT_FALSE(vsim::parseFault(""));
+}
+
+TEST(Control, CommandsListsTheLastRequestsHandled)
+{
+    Instrument inst(70);
+    bool quit = false;
+    raw(inst, request(vsim::CmdBind));
+    raw(inst, readRequest(0));
+    raw(inst, request(vsim::CmdUnbind));
+    EXPECT_EQ(vsim::runControl("commands", inst, nullptr, quit), "ok commands 1 5 2");
+    for (int i = 0; i < 100; ++i)
+        raw(inst, request(vsim::CmdBmpEnd));
+    EXPECT_EQ(inst.recentCommands(), std::vector<uint8_t>(64, vsim::CmdBmpEnd));
 }
 
 TEST(Control, LinesChangeTheRunningInstrument)

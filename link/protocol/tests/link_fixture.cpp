@@ -70,6 +70,12 @@ Peer &PeerFor(Transport t)
     }
 }
 
+void ReplugUsbPeer()
+{
+    g_usb.reset();
+    g_usb = std::make_unique<UsbPeer>(UsbSocketPath());
+}
+
 void LinkTest::open(Transport t)
 {
     transport_ = t;

@@ -23,6 +23,8 @@ void ClearWaits();
 void RecordSleep(unsigned ms);
 
 Peer &PeerFor(Transport t);
+// The virtual-USB device goes and comes back (a new socket at the same path).
+void ReplugUsbPeer();
 // The receiver of USB arrival and removal notices handed to the link.
 void *UsbNotifyTarget();
 

@@ -213,9 +213,8 @@ void UsbPeer::run()
 void UsbPeer::serve(int fd)
 {
     constexpr size_t kPiece = 512;
-    Bytes pending;  // the reply waiting to be read
-    bool havePending = false;
-    Bytes written;  // write transfer being reassembled
+    std::deque<Bytes> pending;  // replies waiting to be read, the next one first
+    Bytes written;              // write transfer being reassembled
     size_t writeLength = 0, writeCount = 0;
     size_t readCount = 0, readOffset = 0;
     bool reading = false, writing = false;
@@ -248,21 +247,26 @@ void UsbPeer::serve(int fd)
                 writing = false;
                 written.resize(writeCount);
                 const Reply r = take(written);
-                havePending = !r.silent;
-                pending = r.bytes;
+                pending.clear();
+                if (!r.silent)
+                    pending.push_back(r.bytes);
+                // Stale bytes on a bulk pipe are a whole further reply.
+                if (!r.silent && !r.trailing.empty())
+                    pending.push_back(r.trailing);
                 handled();
             }
-        } else if (tag == 0x82 && reading && havePending) {
+        } else if (tag == 0x82 && reading && !pending.empty()) {
             // Every read starts again at the beginning of the pending reply.
+            const Bytes &next = pending.front();
             uint8_t out[1 + kPiece] = {0x82};
-            if (readOffset < pending.size())
-                std::memcpy(out + 1, pending.data() + readOffset, std::min(kPiece, pending.size() - readOffset));
+            if (readOffset < next.size())
+                std::memcpy(out + 1, next.data() + readOffset, std::min(kPiece, next.size() - readOffset));
             send(fd, out, sizeof out, MSG_NOSIGNAL);
             readOffset += kPiece;
             if (readOffset >= readCount) {
                 reading = false;
-                if (readCount >= pending.size())
-                    havePending = false;
+                if (readCount >= next.size())
+                    pending.pop_front();
             }
         }
     }

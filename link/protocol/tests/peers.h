@@ -21,7 +21,7 @@ struct Reply {
     size_t piece = 0;     // stream transports: write in pieces of this size
     int pauseMs = 0;      // pause between pieces
     bool hangUp = false;  // close the connection after writing
-    Bytes trailing;       // stale bytes written right behind the reply
+    Bytes trailing;       // stale bytes written right behind the reply (USB: a further reply)
 };
 
 inline Reply Send(Bytes bytes)

@@ -3,9 +3,11 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <functional>
 
 #include "ferrule.h"
 #include "link_fixture.h"
+#include "tavlink_diag.h"
 #include "tavnet.h"
 
 using namespace linktest;
@@ -157,6 +159,72 @@ TEST_P(AnyLinkTest, SilentInstrumentFailsAndTheNextExchangeWorks)
     EXPECT_FALSE(UnBindDso());
     peer().queueFrame(2, kStatusOk);
     EXPECT_TRUE(UnBindDso());
+}
+
+// A read that timed out is answered late, in the slot of the next read: that
+// answer is dropped unstored and the real one awaited.
+TEST_P(AnyLinkTest, LateAnswersToOtherReadsAreDroppedUnstored)
+{
+    bindAs(70);
+    IsNeedParam(0, 0, 0, 0);
+    const Bytes settings = Pattern(2500, 1), newer = Pattern(2500, 2), ch1 = Pattern(600, 3);
+    Bytes samples(24000, 0x11), block(2500, 0x11);
+    peer().queueFrame(5, SettingsPayload(settings));
+    ASSERT_TRUE(GetParameter_SettingData(block.data()));
+    peer().queueFrame(5, WavePayload(1, 600, ch1, 0));
+    ASSERT_TRUE(GetParameter_CH1_WaveData(samples.data()));
+    peer().queue(Silence());  // this read's answer is the late record below
+    EXPECT_FALSE(GetParameter_CH1_WaveData(samples.data()));
+
+    const Bytes lateRecord = Frame(5, WavePayload(1, 800, Pattern(800, 4), 0));
+    StatusFields status;
+    status.channel[0].on = status.channel[2].on = status.channel[3].on = true;
+    int count = 0;
+    unsigned char on[4] = {9, 9, 9, 9};
+    const struct {
+        const char *what;
+        Bytes late;
+        Bytes real;  // empty: the late answer is all that comes
+        std::function<bool()> call;
+        bool result;
+        std::function<void()> check;
+    } cases[] = {
+        {"settings read", lateRecord, Frame(5, SettingsPayload(newer)),
+         [&] { return GetParameter_SettingData(block.data()); }, true, [&] { EXPECT_EQ(block, newer); }},
+        {"settings read left unanswered",
+         lateRecord,
+         {},
+         [&] { return GetParameter_SettingData(block.data()); },
+         false,
+         [&] { EXPECT_EQ(TavlinkLastCause(nullptr), TAVLINK_CAUSE_OTHER_READ_KIND); }},
+        {"channel 2 read", lateRecord, Frame(5, WavePayload(2, 700, Pattern(700, 5), 0)),
+         [&] { return GetParameter_CH2_WaveData_And_wavepnt(samples.data(), &count, nullptr); }, true,
+         [&] {
+             EXPECT_EQ(count, 700);
+             EXPECT_EQ(Bytes(samples.begin(), samples.begin() + 700), Pattern(700, 5));
+         }},
+        {"status read", Frame(5, SettingsPayload(Pattern(2500, 6))), Frame(5, StatusPayload(status, true)),
+         [&] { return IsCHOpen(&on[0], &on[1], &on[2], &on[3]); }, true,
+         [&] {
+             EXPECT_EQ(Bytes(on, on + 4), (Bytes{1, 0, 1, 1}));
+         }},
+    };
+    for (const auto &c : cases) {
+        Reply r = Send(c.late);
+        r.trailing = c.real;
+        peer().queue(r);
+        EXPECT_EQ(c.call(), c.result) << c.what;
+        c.check();
+    }
+    // Nothing of the late answers was stored: a reply that stores nothing
+    // hands out what the library holds.
+    peer().queueFrame(5, {0, 3, 0, 0});
+    ASSERT_TRUE(GetParameter_CH1_WaveData_And_wavepnt(samples.data(), &count, nullptr));
+    EXPECT_EQ(count, 600);
+    EXPECT_EQ(Bytes(samples.begin(), samples.begin() + 600), ch1);
+    peer().queueFrame(5, {0, 3, 0, 0});
+    ASSERT_TRUE(GetParameter_SettingData(block.data()));
+    EXPECT_EQ(block, newer);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, AnyLinkTest, ::testing::Values(Transport::Serial, Transport::Usb, Transport::Net),
@@ -322,6 +390,28 @@ TEST_F(UsbLinkTest, DeviceIsLoadedOnlyWhenNotConnected)
     EXPECT_TRUE(IsHasConnect(UsbNotifyTarget()));
     peer().queueFrame(2, kStatusOk);
     EXPECT_TRUE(UnBindDso());
+}
+
+// The instrument restarts while another style is selected, its USB notices
+// unheard: selected again, USB works at once, as the other styles left go.
+TEST_F(UsbLinkTest, SwitchingStyleLetsTheOldTransportGo)
+{
+    peer().queueFrame(1, BindPayload(0, 70));
+    ASSERT_TRUE(BindDso());
+    open(Transport::Serial);
+    EXPECT_EQ(IsConnected(), 0) << "the device and its pipes were let go";
+    open(Transport::Net);
+    EXPECT_EQ(Dso_CloseUart(), 0) << "the serial port was let go";
+    peer().queueFrame(1, BindPayload(0, 58));
+    ASSERT_TRUE(BindDso());
+
+    ReplugUsbPeer();
+    GetConnectStyle(TAVLINK_STYLE_USB);
+    EXPECT_EQ(DsoConnectionState(), TAVNET_CLOSED) << "the socket was let go";
+    transport_ = Transport::Usb;
+    peer().queueFrame(1, BindPayload(0, 70));
+    EXPECT_TRUE(BindDso());
+    EXPECT_EQ(IsConnected(), 1);
 }
 
 TEST(SerialPortTest, PortsFollowTheirMappedPaths)

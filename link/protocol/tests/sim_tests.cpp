@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "ferrule.h"
 #include "ferrule_sim_wire.h"
 #include "link_fixture.h"
+#include "tavlink_diag.h"
 #include "tavnet.h"
 #include "tavserial.h"
 #include "vsim/instrument.h"
@@ -317,3 +319,102 @@ TEST_P(SimLinkTest, HangUpInTheMiddleOfAReply)
 
 INSTANTIATE_TEST_SUITE_P(Transports, SimLinkTest, ::testing::Values(Transport::Serial, Transport::Usb, Transport::Net),
                          Name);
+
+// ---- why an exchange failed ---------------------------------------------------------
+
+namespace {
+
+std::vector<TavlinkTraceEvent> g_events;
+void Hear(void *, const TavlinkTraceEvent *event) { g_events.push_back(*event); }
+
+class CauseTest : public SimLinkTest {
+protected:
+    void SetUp() override
+    {
+        SimLinkTest::SetUp();
+        g_events.clear();
+        TavlinkSetTrace(Hear, nullptr);
+    }
+    void TearDown() override
+    {
+        TavlinkSetTrace(nullptr, nullptr);
+        SimLinkTest::TearDown();
+    }
+};
+
+}  // namespace
+
+TEST_P(CauseTest, EachFailureNamesItsCauseOnce)
+{
+    using K = vsim::Fault;
+    Bytes settings(2500), chunk(TAVLINK_CHUNK_BYTES);
+    uint32_t total = 0, length = 0;
+    auto readSettings = [&] { return GetParameter_SettingData(settings.data()); };
+    auto readChunk = [&] { return Send_Bmp_Trans_Invoke(0, 0, chunk.data(), &length) != -1; };
+    const struct {
+        K::Kind fault;
+        int command;
+        int arg;
+        std::function<bool()> call;
+        int cause;
+        int value;
+    } cases[] = {
+        {K::Drop, 1, 0, BindDso, TAVLINK_CAUSE_TIMEOUT, 0},
+        {K::Truncate, 5, 30, readSettings, TAVLINK_CAUSE_SHORT_REPLY, 0},
+        {K::ShortRecord, 5, 0, [] { return GetParameter_CH1_WaveData(nullptr); }, TAVLINK_CAUSE_SHORT_REPLY, 0},
+        {K::WrongMagic, 1, 0, BindDso, TAVLINK_CAUSE_BAD_FRAME, 0},
+        {K::ZeroDirection, 1, 0, BindDso, TAVLINK_CAUSE_BAD_FRAME, 0},
+        {K::WrongCommand, 1, 2, BindDso, TAVLINK_CAUSE_OTHER_COMMAND, 2},
+        {K::WrongReadKind, 5, 1, readSettings, TAVLINK_CAUSE_OTHER_READ_KIND, 1},
+        {K::OversizeLength, 1, 30000, BindDso, TAVLINK_CAUSE_OVERSIZE, 0},
+        {K::Refuse, 4, 3, ForceButton, TAVLINK_CAUSE_REFUSED, 3},
+        {K::BadChunkChecksum, 12, 0, readChunk, TAVLINK_CAUSE_BAD_REPLY, 0},
+        {K::Disconnect, 5, 40, readSettings, TAVLINK_CAUSE_CLOSED, 0},
+    };
+    for (const auto &c : cases) {
+        if (c.fault == K::BadChunkChecksum) {
+            ASSERT_TRUE(Send_Bmp_Begin_Invoke(&total));
+        }
+        sim().inject({c.fault, c.command, c.arg, 1});
+        g_events.clear();
+        EXPECT_FALSE(c.call()) << c.fault;
+        int command = -1;
+        EXPECT_EQ(TavlinkLastCause(&command), c.cause) << c.fault;
+        EXPECT_EQ(command, c.command) << c.fault;
+        // Dropped answers are notices; the failure itself is heard once.
+        const auto failures = std::count_if(g_events.begin(), g_events.end(), [](auto &e) { return !e.notice; });
+        ASSERT_EQ(failures, 1) << c.fault;
+        const TavlinkTraceEvent &failure = g_events.back();
+        EXPECT_EQ(failure.cause, c.cause) << c.fault;
+        EXPECT_EQ(failure.command, c.command) << c.fault;
+        EXPECT_EQ(failure.value, c.value) << c.fault;
+        connect();
+    }
+    // With nothing open there is nothing to ask.
+    DsoCloseSocket();
+    EXPECT_FALSE(BindDso());
+    EXPECT_EQ(TavlinkLastCause(nullptr), TAVLINK_CAUSE_NOT_OPEN);
+    connect();
+    EXPECT_TRUE(BindDso());
+    EXPECT_EQ(TavlinkLastCause(nullptr), TAVLINK_CAUSE_NONE);
+    EXPECT_STREQ(TavlinkCauseText(TAVLINK_CAUSE_TIMEOUT), "nothing answered");
+}
+
+TEST_P(CauseTest, ARecordCutToItsFamilysLengthIsANotice)
+{
+    sim().inject({vsim::Fault::OversizeRecord, 5, 25000, 1});
+    Bytes samples(24000);
+    int count = 0;
+    ASSERT_TRUE(GetParameter_CH1_AllWaveData(samples.data(), &count, nullptr));
+    EXPECT_EQ(TavlinkLastCause(nullptr), TAVLINK_CAUSE_NONE);
+    ASSERT_EQ(g_events.size(), 1u);
+    EXPECT_EQ(g_events[0].cause, TAVLINK_CAUSE_RECORD_CUT);
+    EXPECT_EQ(g_events[0].notice, 1);
+    EXPECT_EQ(g_events[0].readKind, 5);
+    EXPECT_EQ(g_events[0].value, 25000);
+    EXPECT_EQ(g_events[0].limit, 24000);
+    EXPECT_EQ(count, 24000);
+}
+
+// The network can express every cause; the other transports share the code above it.
+INSTANTIATE_TEST_SUITE_P(Net, CauseTest, ::testing::Values(Transport::Net), Name);

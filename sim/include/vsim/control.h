@@ -19,7 +19,7 @@ std::string faultName(Fault::Kind kind);
 
 // One control line: "fault FAULT", "clear", "unplug", "replug", "model CODE",
 // "key CODE [COUNT]", "signal CH WAVE FREQ AMP [OFFSET]", "reset", "status",
-// "quit". Returns the answer line; quit is set by "quit".
+// "commands" (the codes of the last requests handled), "quit". Returns the answer line; quit is set by "quit".
 std::string runControl(const std::string &line, Instrument &instrument, Server *server, bool &quit);
 
 }  // namespace vsim

@@ -27,7 +27,8 @@ struct Fault {
         OversizeRecord,  // wave reply with L above the family's record length (arg = L)
         BadChunkChecksum,
         WrongChunkIndex,
-        ChunkFail,  // bitmap chunk fails (bad flag) arg times before it succeeds
+        ChunkFail,      // bitmap chunk fails (bad flag) arg times before it succeeds
+        WrongReadKind,  // data reply carries read kind arg (default: the next one), as another read's would
     };
     Kind kind;
     int command = 0;  // reply command code it applies to; 0 = any
@@ -132,6 +133,8 @@ public:
     void reset();                  // the DEFAULT SETUP key
     std::string productName() const;
     uint32_t requestsHandled() const;
+    // Command codes of the last requests handled, oldest first (at most 64).
+    std::vector<uint8_t> recentCommands() const;
 
     // The settings block: an encoding of the state.
     std::vector<uint8_t> encodeSettings() const;
@@ -153,6 +156,7 @@ private:
     std::vector<Fault> faults_;
     std::vector<uint8_t> bitmap_;  // the image of the open transfer
     uint32_t handled_ = 0;
+    std::vector<uint8_t> recent_;
 
     std::vector<uint8_t> dispatch(uint8_t command, const uint8_t *payload, size_t n);
     std::vector<uint8_t> readReply(uint8_t kind, uint8_t flag);
