@@ -183,8 +183,7 @@ struct Rig {
         char dir[] = "/tmp/vantor-bench-XXXXXX";
         if (::mkdtemp(dir)) {
             usbSocket = std::string(dir) + "/usb.sock";
-            if (server.usbAvailable())
-                server.startUsb(usbSocket);
+            server.startUsb(usbSocket);
         }
     }
     ~Rig()
@@ -237,8 +236,8 @@ FerruleNotifyTarget g_target{FERRULE_NOTIFY_MAGIC, nullptr, nullptr};
 void BM_MemoryRecordUsb(benchmark::State &state)
 {
     Rig &r = rig();
-    if (!r.server.usbAvailable() || r.usbSocket.empty()) {
-        state.SkipWithError("the virtual instrument was built without its USB device");
+    if (r.usbSocket.empty()) {
+        state.SkipWithError("no folder for the virtual USB socket");
         return;
     }
     ::setenv("FERRULE_SIM_SOCKET", r.usbSocket.c_str(), 1);

@@ -1,5 +1,3 @@
 # Measurement benchmarks: every export and a whole measurement block on a full record.
-if(TARGET tavlink)
-  add_executable(measure_bench ${CMAKE_CURRENT_LIST_DIR}/measure_bench.cpp)
-  target_link_libraries(measure_bench PRIVATE tavlink benchmark::benchmark)
-endif()
+add_executable(measure_bench ${CMAKE_CURRENT_LIST_DIR}/measure_bench.cpp)
+target_link_libraries(measure_bench PRIVATE tavlink benchmark::benchmark)

@@ -40,7 +40,6 @@ struct MeasureInput {
 // channel 1's block is asked for and the other way round (null: none).
 void fillWavepnt(uint8_t *block, int channel, const MeasureInput &self, const MeasureInput *ch1,
                  const MeasureInput *ch2);
-bool measurementsAvailable();
 
 const char *unitText(uint8_t index);
 

@@ -13,29 +13,6 @@ namespace vsim {
 
 namespace {
 
-struct Api {
-#define VSIM_EXPORT(name) decltype(&::name) name = nullptr;
-#include "measure_exports.inc"
-#undef VSIM_EXPORT
-    bool complete = false;
-};
-
-const Api &api()
-{
-    static const Api table = [] {
-        Api a;
-        bool all = true;
-#define VSIM_EXPORT(name)                                                                                              \
-    a.name = &::name;                                                                                                  \
-    all = all && a.name != nullptr;
-#include "measure_exports.inc"
-#undef VSIM_EXPORT
-        a.complete = all;
-        return a;
-    }();
-    return table;
-}
-
 // The link library's measurement state is static and shared by all callers.
 std::mutex &measureLock()
 {
@@ -74,7 +51,7 @@ struct Unit {
 };
 
 // The per-channel items 0..22.
-void channelItems(const Api &a, Block &b, int ch, const MeasureInput &in)
+void channelItems(Block &b, int ch, const MeasureInput &in)
 {
     const uint8_t *s = in.samples;
     int n = in.count;
@@ -85,147 +62,134 @@ void channelItems(const Api &a, Block &b, int ch, const MeasureInput &in)
     const char *tu = unitText(in.time.unit);
     int len = in.recordLength;
 
-    if (a.measure_basic && a.transform_basic) {
-        uint16_t mx = 0, mn = 0;
-        if (a.measure_basic(ch, s, n, &mx, &mn) == 0) {
-            Unit umax, umin, upp;
-            double vmax = 0, vmin = 0, vpp = 0;
-            a.transform_basic(ch, mx, mn, zero, vdiv, vu, umax.text, umin.text, &vmax, &vmin);
-            if (a.transform_vpp) {
-                a.transform_vpp(0, 0, 0, 0, vu, upp.text, &vpp);
-                b.set(0, vpp, upp.text, 2);
-            }
-            b.set(1, vmax, umax.text, 2);
-            b.set(2, vmin, umin.text, 2);
-        }
+    uint16_t mx = 0, mn = 0;
+    if (measure_basic(ch, s, n, &mx, &mn) == 0) {
+        Unit umax, umin, upp;
+        double vmax = 0, vmin = 0, vpp = 0;
+        transform_basic(ch, mx, mn, zero, vdiv, vu, umax.text, umin.text, &vmax, &vmin);
+        transform_vpp(0, 0, 0, 0, vu, upp.text, &vpp);
+        b.set(0, vpp, upp.text, 2);
+        b.set(1, vmax, umax.text, 2);
+        b.set(2, vmin, umin.text, 2);
     }
     uint16_t amp = kNotFound, mid = 0, l90 = 0, l10 = 0;
-    if (a.measure_get_vamp && a.transform_vamp && a.measure_get_vamp(ch, s, n, &amp, &mid, &l90, &l10) == 0) {
+    if (measure_get_vamp(ch, s, n, &amp, &mid, &l90, &l10) == 0) {
         Unit u;
         double v = 0;
-        a.transform_vamp(amp, vdiv, vu, u.text, &v);
+        transform_vamp(amp, vdiv, vu, u.text, &v);
         b.set(3, v, u.text, 2);
     }
     auto level = [&](int item, auto measure, auto transform) {
         uint16_t code = kNotFound;
-        if (measure && transform && measure(ch, s, n, &code) == 0 && code != kNotFound) {
+        if (measure(ch, s, n, &code) == 0 && code != kNotFound) {
             Unit u;
             double v = 0;
             transform(ch, code, zero, vdiv, vu, u.text, &v);
             b.set(item, v, u.text, 2);
         }
     };
-    level(4, a.measure_get_vtop, a.transform_vtop);
-    level(5, a.measure_get_vbase, a.transform_vbase);
+    level(4, measure_get_vtop, transform_vtop);
+    level(5, measure_get_vbase, transform_vbase);
     auto mean = [&](int item, auto measure, auto transform) {
         uint16_t code = kNotFound;
-        if (measure && transform && measure(ch, s, n, &code) == 0 && code != kNotFound) {
+        if (measure(ch, s, n, &code) == 0 && code != kNotFound) {
             Unit u;
             double v = 0;
             transform(code, zero, vdiv, vu, u.text, &v);
             b.set(item, v, u.text, 2);
         }
     };
-    mean(6, a.measure_get_Vmean, a.transform_Vmean);
-    mean(7, a.measure_get_c_avg, a.transform_c_ave);
+    mean(6, measure_get_Vmean, transform_Vmean);
+    mean(7, measure_get_c_avg, transform_c_ave);
     uint8_t zero8 = uint8_t(in.zero < 0 ? 0 : in.zero > 255 ? 255 : in.zero);
     auto rms = [&](int item, auto measure, auto transform) {
         uint16_t code = kNotFound;
-        if (measure && transform && measure(ch, s, n, zero8, &code) == 0 && code != kNotFound) {
+        if (measure(ch, s, n, zero8, &code) == 0 && code != kNotFound) {
             Unit u;
             double v = 0;
             transform(code, 0, 0, vdiv, vu, u.text, &v);
             b.set(item, v, u.text, 2);
         }
     };
-    rms(8, a.measure_get_vrms, a.transform_vrms);
-    rms(9, a.measure_get_c_rms, a.transform_c_rms);
+    rms(8, measure_get_vrms, transform_vrms);
+    rms(9, measure_get_c_rms, transform_c_rms);
 
     // The shoot measures read the edge times stored by this one.
     uint16_t fall = kNotFound, rise = kNotFound;
-    if (a.measure_get_rise_and_fall_time)
-        a.measure_get_rise_and_fall_time(ch, s, n, &fall, &rise);
+    measure_get_rise_and_fall_time(ch, s, n, &fall, &rise);
     auto shoot = [&](int item, auto measure, auto transform) {
         uint16_t diff = kNotFound;
-        if (measure && transform && amp != kNotFound && amp > 0 && measure(ch, s, n, &diff) == 0 && diff != kNotFound) {
+        if (amp != kNotFound && amp > 0 && measure(ch, s, n, &diff) == 0 && diff != kNotFound) {
             double pct = 0;
             transform(diff, amp, &pct);
             b.set(item, pct, kUnitOther, 1);
         }
     };
-    shoot(10, a.measure_get_FOVShoot, a.transform_FOVShoot);
-    shoot(11, a.measure_get_FPREShoot, a.transform_FPREShoot);
-    shoot(12, a.measure_get_ROVShoot, a.transform_ROVShoot);
-    shoot(13, a.measure_get_RPREShoot, a.transform_RPREShoot);
+    shoot(10, measure_get_FOVShoot, transform_FOVShoot);
+    shoot(11, measure_get_FPREShoot, transform_FPREShoot);
+    shoot(12, measure_get_ROVShoot, transform_ROVShoot);
+    shoot(13, measure_get_RPREShoot, transform_RPREShoot);
 
     uint16_t period = kNotFound;
-    if (a.measure_get_prid && a.measure_get_prid(ch, s, n, &period) == 0 && period != kNotFound && period > 0 &&
-        a.transform_prid) {
+    if (measure_get_prid(ch, s, n, &period) == 0 && period != kNotFound && period > 0) {
         Unit u;
         double v = 0;
-        if (a.transform_prid(ch, period, tb, len, tu, u.text, &v)) {
+        if (transform_prid(ch, period, tb, len, tu, u.text, &v)) {
             b.set(14, v, u.text, 2);
             Unit fu;
             double f = 0;
-            if (a.transform_Freq && a.transform_Freq(v, u.text, fu.text, &f))
+            if (transform_Freq(v, u.text, fu.text, &f))
                 b.set(15, f, fu.text, 2);
         }
     }
     uint16_t pos = kNotFound, neg = kNotFound;
-    if (a.measure_get_Pos_and_Neg_width && a.transform_Pos_Neg_width) {
-        a.measure_get_Pos_and_Neg_width(ch, s, n, &pos, &neg);
-        // One width at a time: the export shares one unit field between both.
-        Unit up, un;
-        double vp = 0, vn = 0, unused = 0;
-        if (pos != kNotFound &&
-            (a.transform_Pos_Neg_width(pos, kNotFound, tb, len, tu, up.text, &vp, &unused) & 1) == 0)
-            b.set(16, vp, up.text, 2);
-        if (neg != kNotFound &&
-            (a.transform_Pos_Neg_width(kNotFound, neg, tb, len, tu, un.text, &unused, &vn) & 2) == 0)
-            b.set(17, vn, un.text, 2);
-    }
-    if (a.transform_rise_fall_time && (rise != kNotFound || fall != kNotFound)) {
+    measure_get_Pos_and_Neg_width(ch, s, n, &pos, &neg);
+    // One width at a time: the export shares one unit field between both.
+    Unit up, un;
+    double vp = 0, vn = 0, unused = 0;
+    if (pos != kNotFound && (transform_Pos_Neg_width(pos, kNotFound, tb, len, tu, up.text, &vp, &unused) & 1) == 0)
+        b.set(16, vp, up.text, 2);
+    if (neg != kNotFound && (transform_Pos_Neg_width(kNotFound, neg, tb, len, tu, un.text, &unused, &vn) & 2) == 0)
+        b.set(17, vn, un.text, 2);
+    if (rise != kNotFound || fall != kNotFound) {
         Unit ur, uf;
         double vr = 0, vf = 0;
-        int missing = a.transform_rise_fall_time(ch, rise, fall, tu, ur.text, uf.text, tb, &vr, len, &vf);
+        int missing = transform_rise_fall_time(ch, rise, fall, tu, ur.text, uf.text, tb, &vr, len, &vf);
         if (!(missing & 1) && rise != kNotFound)
             b.set(18, vr, ur.text, 2);
         if (!(missing & 2) && fall != kNotFound)
             b.set(19, vf, uf.text, 2);
     }
     uint16_t burst = kNotFound;
-    if (a.measure_get_burst_width && a.transform_burst_width && a.measure_get_burst_width(ch, s, n, &burst) == 0 &&
-        burst != kNotFound) {
+    if (measure_get_burst_width(ch, s, n, &burst) == 0 && burst != kNotFound) {
         Unit u;
         double v = 0;
-        a.transform_burst_width(burst, tb, len, tu, u.text, &v);
+        transform_burst_width(burst, tb, len, tu, u.text, &v);
         b.set(20, v, u.text, 2);
     }
-    if (a.transform_Pos_Neg_Dut && period != kNotFound && period > 0 && pos != kNotFound && neg != kNotFound) {
+    if (period != kNotFound && period > 0 && pos != kNotFound && neg != kNotFound) {
         double pd = 0, nd = 0;
-        a.transform_Pos_Neg_Dut(pos, neg, period, &pd, &nd);
+        transform_Pos_Neg_Dut(pos, neg, period, &pd, &nd);
         b.set(21, pd, kUnitOther, 1);
         b.set(22, nd, kUnitOther, 1);
     }
 }
 
 // Items 23..31: channel 1 against channel 2.
-void pairItems(const Api &a, Block &b, const MeasureInput &c1, const MeasureInput &c2)
+void pairItems(Block &b, const MeasureInput &c1, const MeasureInput &c2)
 {
     int n = std::min(c1.count, c2.count);
     double tb = c1.time.value;
     const char *tu = unitText(c1.time.unit);
     int len = c1.recordLength;
     uint16_t p1 = kNotFound, p2 = kNotFound;
-    if (a.measure_get_prid) {
-        a.measure_get_prid(1, c1.samples, n, &p1);
-        a.measure_get_prid(2, c2.samples, n, &p2);
-    }
+    measure_get_prid(1, c1.samples, n, &p1);
+    measure_get_prid(2, c2.samples, n, &p2);
     int delay = 0;
-    if (a.measure_get_phase && a.transform_phase && p1 != kNotFound && p2 != kNotFound && p1 > 0 &&
-        a.measure_get_phase(&delay, c1.samples, c2.samples, p1, p2, n) == 0 && delay != kNotFound) {
+    if (p1 != kNotFound && p2 != kNotFound && p1 > 0 &&
+        measure_get_phase(&delay, c1.samples, c2.samples, p1, p2, n) == 0 && delay != kNotFound) {
         double deg = 0;
-        a.transform_phase(int16_t(delay), p1, &deg);
+        transform_phase(int16_t(delay), p1, &deg);
         b.set(23, deg, kUnitOther, 2);
     }
     using DelayFn = int (*)(int *, const uint8_t *, const uint8_t *, int);
@@ -234,15 +198,12 @@ void pairItems(const Api &a, Block &b, const MeasureInput &c1, const MeasureInpu
         DelayFn measure;
         ScaleFn transform;
     } delays[8] = {
-        {a.measure_get_frr, a.transform_frr}, {a.measure_get_frf, a.transform_frf},
-        {a.measure_get_ffr, a.transform_ffr}, {a.measure_get_fff, a.transform_fff},
-        {a.measure_get_lrr, a.transform_lrr}, {a.measure_get_lrf, a.transform_lrf},
-        {a.measure_get_lfr, a.transform_lfr}, {a.measure_get_lff, a.transform_lff},
+        {measure_get_frr, transform_frr}, {measure_get_frf, transform_frf}, {measure_get_ffr, transform_ffr},
+        {measure_get_fff, transform_fff}, {measure_get_lrr, transform_lrr}, {measure_get_lrf, transform_lrf},
+        {measure_get_lfr, transform_lfr}, {measure_get_lff, transform_lff},
     };
     for (int i = 0; i < 8; ++i) {
         int d = kNotFound;
-        if (!delays[i].measure || !delays[i].transform)
-            continue;
         if (delays[i].measure(&d, c1.samples, c2.samples, n) != 0 || d == kNotFound)
             continue;
         Unit u;
@@ -254,20 +215,17 @@ void pairItems(const Api &a, Block &b, const MeasureInput &c1, const MeasureInpu
 
 }  // namespace
 
-bool measurementsAvailable() { return api().complete; }
-
 void fillWavepnt(uint8_t *block, int channel, const MeasureInput &self, const MeasureInput *ch1,
                  const MeasureInput *ch2)
 {
     std::memset(block, 0, 512);
     if (!self.samples || self.count <= 0)
         return;
-    const Api &a = api();
     std::lock_guard lock(measureLock());
     Block b{block};
-    channelItems(a, b, channel, self);
+    channelItems(b, channel, self);
     if (ch1 && ch2 && ch1->count > 0 && ch2->count > 0)
-        pairItems(a, b, *ch1, *ch2);
+        pairItems(b, *ch1, *ch2);
 }
 
 }  // namespace vsim

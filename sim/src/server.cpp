@@ -280,8 +280,6 @@ void Server::replugUsb()
         setUsbPlugged(*impl_->usb, true);
 }
 
-bool Server::usbAvailable() const { return usbSupported(); }
-
 void Server::stop()
 {
     if (!impl_)

@@ -42,7 +42,6 @@ struct UsbDeleter {
     void operator()(UsbEndpoint *ep) const;
 };
 using UsbHandle = std::unique_ptr<UsbEndpoint, UsbDeleter>;
-bool usbSupported();
 UsbHandle startUsbEndpoint(const Link &link, Instrument &instrument, const std::string &path);
 void setUsbPlugged(UsbEndpoint &ep, bool plugged);
 void stopUsbEndpoint(UsbEndpoint &ep);

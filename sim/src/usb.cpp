@@ -83,8 +83,6 @@ struct UsbEndpoint {
     }
 };
 
-bool usbSupported() { return true; }
-
 UsbHandle startUsbEndpoint(const Link &link, Instrument &instrument, const std::string &path)
 {
     UsbHandle ep(new UsbEndpoint(link, instrument, path));

@@ -171,8 +171,6 @@ TEST(Program, FaultOptionsApplyFromTheStart)
 
 TEST(Program, PrintsEveryEndpointAndRemovesItsSocketOnTerm)
 {
-    if (std::string(VSIM_HAVE_USB) != "1")
-        GTEST_SKIP() << "built without the virtual-USB device";
     std::string sock = ::testing::TempDir() + "vsim-prog-" + std::to_string(::getpid()) + ".sock";
     Program sim({"--tcp", "127.0.0.1:0", "--pty", "--usb-socket", sock, "--quiet"});
     EXPECT_EQ(sim.line().rfind("tcp ", 0), 0u);

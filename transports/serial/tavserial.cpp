@@ -64,8 +64,7 @@ int readFrame(UartState &s, unsigned char *buffer, int *length)
         const long n = s.line->readSome(chunk, want, heardAnything ? s.interByteMs : s.firstByteMs);
         if (n < 0)
             return TAVSERIAL_READ_BROKEN;
-        if (n == 0)
-        {
+        if (n == 0) {
             if (parser.dropping())
                 return TAVSERIAL_READ_BAD_LENGTH;
             return parser.inForm() ? TAVSERIAL_READ_CUT : heardAnything ? TAVSERIAL_READ_NOISE : TAVSERIAL_READ_SILENT;

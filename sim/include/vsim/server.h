@@ -25,7 +25,6 @@ public:
     void stop();
     // Pause between the pieces of a PartialWrites reply (default 5 ms).
     void setPieceDelay(int milliseconds);
-    bool usbAvailable() const;  // built with the virtual-USB device
 
     struct Impl;
 
