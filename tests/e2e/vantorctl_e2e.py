@@ -7,8 +7,10 @@ import argparse
 import csv
 import json
 import os
+import resource
 import select
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -19,7 +21,7 @@ import unittest
 VANTORCTL = None
 SIM = None
 
-EXIT_OK, EXIT_USAGE, EXIT_LINK, EXIT_REFUSED, EXIT_FILE = 0, 2, 3, 4, 5
+EXIT_OK, EXIT_USAGE, EXIT_LINK, EXIT_REFUSED, EXIT_FILE, EXIT_INTERRUPTED = 0, 2, 3, 4, 5, 130
 # Product code per family, and the memory record length of each family.
 MODELS = {0: 10, 1: 58, 3: 70, 4: 78}
 RECORD_LENGTH = {0: 4000, 1: 18000, 3: 24000, 4: 20480}
@@ -34,15 +36,18 @@ def free_port():
 class Sim:
     """One vantor-sim process with all three endpoints."""
 
-    def __init__(self, model=70, faults=(), all_links=True):
+    def __init__(self, model=70, faults=(), all_links=True, control=False):
         self.dir = tempfile.mkdtemp(prefix="vantorctl-e2e-")
         self.usb = os.path.join(self.dir, "usb.sock")
         args = [SIM, "--tcp", "127.0.0.1:0", "--model", str(model), "--quiet"]
         if all_links:
             args += ["--pty", "--usb-socket", self.usb]
+        if control:
+            args += ["--control"]
         for f in faults:
             args += ["--fault", f]
-        self.proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.proc = subprocess.Popen(args, stdin=subprocess.PIPE if control else subprocess.DEVNULL,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         self.tcp = self.pty = None
         pending = b""
         deadline = time.monotonic() + 10
@@ -66,6 +71,19 @@ class Sim:
                     self.tcp = where
                 elif kind == "pty":
                     self.pty = where
+        self.pending = pending
+
+    def control(self, line):
+        """One line on the control input; its answer line."""
+        self.proc.stdin.write(line.encode() + b"\n")
+        self.proc.stdin.flush()
+        while b"\n" not in self.pending:
+            ready, _, _ = select.select([self.proc.stdout], [], [], 5)
+            if not ready:
+                raise RuntimeError("vantor-sim did not answer " + line)
+            self.pending += os.read(self.proc.stdout.fileno(), 4096)
+        answer, _, self.pending = self.pending.partition(b"\n")
+        return answer.decode().strip()
 
     def link(self, kind):
         return {"tcp": "tcp:" + (self.tcp or ""), "serial": "serial:%s@115200" % self.pty,
@@ -79,12 +97,13 @@ class Sim:
             except subprocess.TimeoutExpired:
                 self.proc.kill()
                 self.proc.wait()
-        for stream in (self.proc.stdout, self.proc.stderr):
-            stream.close()
+        for stream in (self.proc.stdin, self.proc.stdout, self.proc.stderr):
+            if stream:
+                stream.close()
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-def run(args, link=None, usb_socket=None, fast=True, timeout=60):
+def run(args, link=None, usb_socket=None, fast=True, timeout=60, file_limit=None):
     env = dict(os.environ)
     env.pop("FERRULE_SIM_SOCKET", None)
     if usb_socket:
@@ -94,7 +113,12 @@ def run(args, link=None, usb_socket=None, fast=True, timeout=60):
     else:
         env.pop("VANTORCTL_FAST", None)
     command = [VANTORCTL] + (["--link", link] if link else []) + list(args)
-    return subprocess.run(command, env=env, capture_output=True, text=True, timeout=timeout)
+    limit = None
+    if file_limit is not None:
+        def limit():
+            resource.setrlimit(resource.RLIMIT_FSIZE, (file_limit, file_limit))
+    return subprocess.run(command, env=env, capture_output=True, text=True, timeout=timeout,
+                          preexec_fn=limit)
 
 
 class SimTest(unittest.TestCase):
@@ -286,6 +310,124 @@ class Failures(unittest.TestCase):
                 self.assertFalse(os.path.exists(path))
         finally:
             sim.close()
+
+
+class Saves(SimTest):
+    """Every file vantorctl writes is replaced whole or not at all."""
+    SAVES = (("waveform", "--channel", "1", "-o"), ("settings", "get"), ("screenshot",))
+
+    def full_folder(self):
+        """A folder on a small filesystem filled to the last byte, or None when none can be
+        mounted here."""
+        folder = tempfile.mkdtemp(prefix="vantorctl-full-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", folder],
+                          capture_output=True).returncode != 0:
+            return None
+        self.addCleanup(subprocess.run, ["umount", folder], capture_output=True)
+        return folder
+
+    def fill(self, folder):
+        fd = os.open(os.path.join(folder, "filler"), os.O_WRONLY | os.O_CREAT)
+        try:
+            while os.write(fd, bytes(4096)) > 0:
+                pass
+        except OSError:
+            pass
+        finally:
+            os.close(fd)
+
+    def test_a_failed_write_keeps_the_old_file_and_leaves_no_partial_one(self):
+        folder = self.full_folder()
+        cause, limit = "No space left on device", None
+        if folder is None:  # no mount here: a file size limit fails the write instead
+            folder, cause, limit = self.work, "File too large", 1024
+        targets = [os.path.join(folder, "old%d" % i) for i in range(len(self.SAVES))]
+        for target in targets:
+            with open(target, "wb") as f:
+                f.write(b"good old file")
+        if limit is None:
+            self.fill(folder)
+        before = sorted(os.listdir(folder))
+        for save, target in zip(self.SAVES, targets):
+            with self.subTest(save=save[0]):
+                r = run(list(save) + [target], self.sim.link("tcp"), file_limit=limit)
+                self.assertEqual(r.returncode, EXIT_FILE, r.stderr)
+                self.assertIn(cause, r.stderr)
+                with open(target, "rb") as f:
+                    self.assertEqual(f.read(), b"good old file")
+                self.assertEqual(sorted(os.listdir(folder)), before)
+
+    def test_a_full_device_is_named_as_the_cause(self):
+        for save in self.SAVES:
+            with self.subTest(save=save[0]):
+                r = run(list(save) + ["/dev/full"], self.sim.link("tcp"))
+                self.assertEqual(r.returncode, EXIT_FILE, r.stderr)
+                self.assertIn("No space left on device", r.stderr)
+
+    def test_a_good_save_replaces_the_file_with_its_mode(self):
+        target = os.path.join(self.work, "kept.ssf")
+        with open(target, "wb") as f:
+            f.write(b"old")
+        os.chmod(target, 0o640)
+        self.ctl("tcp", "settings", "get", target)
+        self.assertEqual(os.path.getsize(target), 2500)
+        self.assertEqual(os.stat(target).st_mode & 0o777, 0o640)
+        self.assertEqual(os.listdir(self.work), ["kept.ssf"])
+
+
+class Interrupts(unittest.TestCase):
+    def test_ctrl_c_ends_the_transfer_and_unbinds(self):
+        sim = Sim(70, ["delay:200@12x*"], all_links=False, control=True)
+        self.addCleanup(sim.close)
+        with tempfile.TemporaryDirectory() as d:
+            path = os.path.join(d, "screen.bmp")
+            env = dict(os.environ, VANTORCTL_FAST="1")
+            proc = subprocess.Popen([VANTORCTL, "--link", sim.link("tcp"), "screenshot", path],
+                                    env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+            # The first chunk has arrived: the transfer is under way.
+            seen = b""
+            while b"screenshot: " not in seen:
+                ready, _, _ = select.select([proc.stderr], [], [], 10)
+                self.assertTrue(ready, "no progress from vantorctl")
+                chunk = os.read(proc.stderr.fileno(), 4096)
+                self.assertTrue(chunk, "vantorctl ended before the signal")
+                seen += chunk
+            proc.send_signal(signal.SIGINT)
+            out, err = proc.communicate(timeout=30)
+            self.assertEqual(proc.returncode, EXIT_INTERRUPTED, (seen + err).decode())
+            self.assertEqual(os.listdir(d), [], "no file and no partial one")
+        commands = sim.control("commands").split()
+        self.assertEqual(commands[-2:], ["13", "2"], "the end command, then the unbind")
+        self.assertEqual(commands[2], "1")  # the bind came first
+
+
+class Diagnostics(unittest.TestCase):
+    def setUp(self):
+        self.sim = Sim(70, all_links=False, control=True)
+        self.addCleanup(self.sim.close)
+
+    def test_silence_and_refusal_are_told_apart_without_asking_again(self):
+        cases = (("drop@4", EXIT_LINK, "nothing answered"),
+                 ("refuse:2@4", EXIT_REFUSED, "refused the key CH1"))
+        for fault, code, text in cases:
+            with self.subTest(fault=fault):
+                self.assertEqual(self.sim.control("fault " + fault), "ok")
+                r = run(["key", "CH1"], self.sim.link("tcp"))
+                self.assertEqual(r.returncode, code, r.stderr)
+                self.assertIn(text, r.stderr)
+                # Bind, the key, unbind: no status read to guess with.
+                self.assertEqual(self.sim.control("commands").split()[-3:], ["1", "4", "2"])
+
+    def test_a_record_cut_to_the_familys_length_is_told(self):
+        r = run(["waveform", "--channel", "1", "--memory"], self.sim.link("tcp"))
+        self.assertEqual(r.returncode, EXIT_OK, r.stderr)
+        self.assertNotIn("notice", r.stderr)
+        self.sim.control("fault oversize-record:25000@5")
+        r = run(["waveform", "--channel", "1", "--memory"], self.sim.link("tcp"))
+        self.assertEqual(r.returncode, EXIT_OK, r.stderr)
+        self.assertIn("record cut to the family's length (the instrument announced 25000 samples; "
+                      "24000 kept)", r.stderr)
 
 
 def main():

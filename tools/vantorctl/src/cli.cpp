@@ -346,7 +346,7 @@ std::string helpText()
                        "                           output when -o is given, else on standard error)\n"
                        "  settings get FILE.ssf    save the 2500-byte settings block\n"
                        "  settings put FILE.ssf    send a 2500-byte settings block to the instrument\n"
-                       "  key NAME                 press a front-panel key or push a knob\n"
+                       "  key NAME                 press a front-panel key or push a knob (names in any case)\n"
                        "  knob NAME DELTA          turn a knob by DELTA detents (-255 to 255)\n"
                        "  screenshot FILE.bmp      save the instrument's screen\n"
                        "\n"
@@ -362,7 +362,9 @@ std::string helpText()
             "  --version                the program's version\n"
             "\n"
             "Exit codes: 0 done, 2 usage error, 3 link failure (nothing answers, transfer broken),\n"
-            "4 the instrument refused the command, 5 file error, 1 internal error.\n";
+            "4 the instrument refused the command, 5 file error, 1 internal error, 130 interrupted\n"
+            "(Ctrl-C: what was started is ended and the instrument unbound first).\n"
+            "Files are replaced only once written whole.\n";
     return text;
 }
 

@@ -16,6 +16,7 @@ enum ExitCode : int {
     kExitLink = 3,
     kExitRefused = 4,
     kExitFile = 5,
+    kExitInterrupted = 130,  // 128 + SIGINT
 };
 
 struct LinkSpec {

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "controls.h"
+#include "files.h"
 #include "format.h"
 #include "screenshot.h"
 #include "session.h"
@@ -18,25 +19,6 @@ namespace vantorctl {
 namespace {
 
 std::string systemError() { return std::strerror(errno); }
-
-bool writeFile(const std::string &path, const void *data, size_t size, std::string &error)
-{
-    std::FILE *file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error = "cannot create " + path + ": " + systemError();
-        return false;
-    }
-    bool ok = std::fwrite(data, 1, size, file) == size;
-    if (!ok)
-        error = "cannot write " + path + ": " + systemError();
-    if (std::fclose(file) != 0 && ok) {
-        error = "cannot write " + path + ": " + systemError();
-        ok = false;
-    }
-    if (!ok)
-        std::remove(path.c_str());
-    return ok;
-}
 
 std::string printf2(double value, const char *unit)
 {
@@ -145,11 +127,13 @@ int waveform(Session &session, const Options &o, Context &c)
         break;
     }
     const std::string bytes = data.str();
+    if (c.stopRequested())
+        return kExitInterrupted;
     if (o.output.empty()) {
         c.out << bytes;
     } else {
         std::string error;
-        if (!writeFile(o.output, bytes.data(), bytes.size(), error)) {
+        if (!writeFileSafely(o.output, bytes.data(), bytes.size(), error)) {
             c.err << "vantorctl: " << error << "\n";
             return kExitFile;
         }
@@ -164,8 +148,10 @@ int settingsGet(Session &session, const Options &o, Context &c)
     unsigned char block[TAVLINK_SETTINGS_BYTES] = {};
     if (!GetParameter_SettingData(block))
         return session.reportFailure("the settings request");
+    if (c.stopRequested())
+        return kExitInterrupted;
     std::string error;
-    if (!writeFile(o.file, block, sizeof block, error)) {
+    if (!writeFileSafely(o.file, block, sizeof block, error)) {
         c.err << "vantorctl: " << error << "\n";
         return kExitFile;
     }
@@ -200,9 +186,7 @@ int knob(Session &session, const Options &o, Context &c)
 }
 
 // The screen arrives in pieces; an older file of the same name survives a failed transfer.
-std::string partialPath(const std::string &path) { return path + ".part"; }
-
-int screenshot(Session &session, const Options &o, Context &c, std::FILE *file)
+int screenshot(Session &session, const Options &o, Context &c, SafeFile &file)
 {
     int lastPercent = -1;
     auto progress = [&](uint64_t received, uint32_t total) {
@@ -218,14 +202,13 @@ int screenshot(Session &session, const Options &o, Context &c, std::FILE *file)
             c.err << "\n";
         c.err.flush();
     };
-    auto sink = [&](const uint8_t *data, size_t size) { return std::fwrite(data, 1, size, file) == size; };
-    BitmapTransfer t = transferBitmap(tavlinkBitmapLink(c.sleep), sink, progress);
-    bool closed = std::fclose(file) == 0;
-    const std::string part = partialPath(o.file);
-    if (t.status == BitmapTransfer::Done && (!closed || std::rename(part.c_str(), o.file.c_str()) != 0))
+    std::string writeError;
+    auto sink = [&](const uint8_t *data, size_t size) { return file.write(data, size, writeError); };
+    BitmapTransfer t = transferBitmap(tavlinkBitmapLink(c.sleep, c.stopRequested), sink, progress);
+    if (t.status == BitmapTransfer::Done && !file.commit(writeError))
         t.status = BitmapTransfer::WriteFailed;
     if (t.status != BitmapTransfer::Done)
-        std::remove(part.c_str());
+        file.abandon();
     switch (t.status) {
     case BitmapTransfer::Done: c.out << o.file << ": " << t.received << " bytes of screen saved\n"; return kExitOk;
     case BitmapTransfer::BeginFailed: return session.reportFailure("the screen transfer");
@@ -241,14 +224,32 @@ int screenshot(Session &session, const Options &o, Context &c, std::FILE *file)
         c.err << "vantorctl: screen chunk " << t.failedChunk
               << " arrived with an impossible length; transfer abandoned\n";
         return kExitLink;
-    case BitmapTransfer::WriteFailed:
-        c.err << "vantorctl: cannot write " << o.file << ": " << systemError() << "\n";
-        return kExitFile;
+    case BitmapTransfer::WriteFailed: c.err << "vantorctl: " << writeError << "\n"; return kExitFile;
     case BitmapTransfer::EndFailed:
         c.err << "vantorctl: the instrument did not acknowledge the end of the screen transfer\n";
         return kExitLink;
+    case BitmapTransfer::Stopped: return kExitInterrupted;
     }
     return kExitInternal;
+}
+
+// The command itself, once the instrument is bound.
+int runBound(const Options &o, Context &c, Session &session, const unsigned char (&settings)[TAVLINK_SETTINGS_BYTES],
+             SafeFile &bitmapFile)
+{
+    switch (o.command) {
+    case Command::Identify: return identify(session, c);
+    case Command::Status: return status(session, c);
+    case Command::Waveform: return waveform(session, o, c);
+    case Command::SettingsGet: return settingsGet(session, o, c);
+    case Command::SettingsPut: return settingsPut(session, o, c, settings);
+    case Command::Key: return key(session, o, c);
+    case Command::Knob: return knob(session, o, c);
+    case Command::Screenshot: return screenshot(session, o, c, bitmapFile);
+    case Command::Help:
+    case Command::Version: break;
+    }
+    return kExitOk;
 }
 
 }  // namespace
@@ -288,51 +289,34 @@ int runCommand(const Options &o, Context &c)
 
     // Local problems first, so a bad file costs no traffic.
     unsigned char settings[TAVLINK_SETTINGS_BYTES] = {};
-    std::FILE *bitmapFile = nullptr;
-    if (o.command == Command::SettingsPut) {
-        std::string error;
-        if (!readSettingsFile(o.file, settings, error)) {
-            c.err << "vantorctl: " << error << "\n";
-            return kExitFile;
-        }
+    SafeFile bitmapFile;
+    std::string error;
+    if (o.command == Command::SettingsPut && !readSettingsFile(o.file, settings, error)) {
+        c.err << "vantorctl: " << error << "\n";
+        return kExitFile;
     }
-    if (o.command == Command::Screenshot) {
-        bitmapFile = std::fopen(partialPath(o.file).c_str(), "wb");
-        if (!bitmapFile) {
-            c.err << "vantorctl: cannot create " << o.file << ": " << systemError() << "\n";
-            return kExitFile;
-        }
+    if (o.command == Command::Screenshot && !bitmapFile.open(o.file, error)) {
+        c.err << "vantorctl: " << error << "\n";
+        return kExitFile;
     }
 
     Session session(o.link, c.err);
     int code = session.open();
-    if (code == kExitOk)
+    if (code == kExitOk && !c.stopRequested())
         code = session.bind();
-    if (code != kExitOk) {
-        if (bitmapFile) {
-            std::fclose(bitmapFile);
-            std::remove(partialPath(o.file).c_str());
-        }
+    if (code != kExitOk)
         return code;
-    }
 
-    switch (o.command) {
-    case Command::Identify: code = identify(session, c); break;
-    case Command::Status: code = status(session, c); break;
-    case Command::Waveform: code = waveform(session, o, c); break;
-    case Command::SettingsGet: code = settingsGet(session, o, c); break;
-    case Command::SettingsPut: code = settingsPut(session, o, c, settings); break;
-    case Command::Key: code = key(session, o, c); break;
-    case Command::Knob: code = knob(session, o, c); break;
-    case Command::Screenshot: code = screenshot(session, o, c, bitmapFile); break;
-    case Command::Help:
-    case Command::Version: break;
-    }
+    code = c.stopRequested() ? kExitInterrupted : runBound(o, c, session, settings, bitmapFile);
     // After a failure the unbind is still sent, but the first failure is the one worth reporting.
     int unbound = session.unbind(code == kExitOk);
     if (code == kExitOk)
         code = unbound;
     session.close();
+    if (c.stopRequested()) {
+        c.err << "vantorctl: interrupted\n";
+        return kExitInterrupted;
+    }
     return code;
 }
 

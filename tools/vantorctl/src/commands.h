@@ -14,6 +14,8 @@ struct Context {
     // The program's own pauses (between bitmap chunks); the protocol waits are Tavlink's.
     std::function<void(unsigned ms)> sleep;
     bool progressIsTerminal = false;  // progress may redraw one line
+    // True once the user asked the run to stop (Ctrl-C).
+    std::function<bool()> stopRequested = [] { return false; };
 };
 
 // Binds, runs, unbinds; returns the exit code.

@@ -2,6 +2,8 @@
 
 #include <tavlink.h>
 
+#include <algorithm>
+#include <cctype>
 #include <iterator>
 
 namespace vantorctl {
@@ -55,10 +57,16 @@ constexpr KnobControl kKnobs[] = {
     {"level", "trigger level knob", DeltaposLevelSpin},
 };
 
+// Names are taken in any case: "CH1" as printed on the panel, or "ch1".
 template <typename T, size_t N> const T *findByName(const T (&table)[N], std::string_view name)
 {
+    auto same = [](std::string_view a, std::string_view b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               });
+    };
     for (const T &entry : table)
-        if (name == entry.name)
+        if (same(name, entry.name))
             return &entry;
     return nullptr;
 }

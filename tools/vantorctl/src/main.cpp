@@ -1,6 +1,7 @@
 // vantorctl: the instrument from scripts, one command per run.
 #include "cli.h"
 #include "commands.h"
+#include "interrupt.h"
 
 #include <tavlink_testing.h>
 
@@ -39,16 +40,19 @@ int main(int argc, char **argv)
         std::cerr << "vantorctl: " << parsed.error << "\nTry 'vantorctl --help'.\n";
         return kExitUsage;
     }
-    // A peer or a reader of our output that hangs up must not end the run before the unbind.
+    // A peer or a reader of our output that hangs up must not end the run before the unbind,
+    // and a file size limit is a write error to report, not a reason to die.
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
+    catchInterrupts();
     bool fast = fastForTests();
     if (fast)
         TavlinkSetSleep(noSleep);
-    Context context{std::cout, std::cerr, fast ? noSleep : realSleep, ::isatty(STDERR_FILENO) == 1};
+    Context context{std::cout, std::cerr, fast ? noSleep : realSleep, ::isatty(STDERR_FILENO) == 1, interrupted};
     try {
         int code = runCommand(*parsed.options, context);
         std::cout.flush();
-        return code;
+        return code == kExitInterrupted ? 128 + interruptSignal() : code;
     } catch (const std::exception &e) {
         std::cerr << "vantorctl: internal error: " << e.what() << "\n";
         return kExitInternal;

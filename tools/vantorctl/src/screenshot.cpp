@@ -6,7 +6,7 @@
 
 namespace vantorctl {
 
-BitmapLink tavlinkBitmapLink(std::function<void(unsigned)> sleep)
+BitmapLink tavlinkBitmapLink(std::function<void(unsigned)> sleep, std::function<bool()> stopRequested)
 {
     BitmapLink link;
     link.begin = [](uint32_t *total) { return Send_Bmp_Begin_Invoke(total); };
@@ -15,6 +15,8 @@ BitmapLink tavlinkBitmapLink(std::function<void(unsigned)> sleep)
     };
     link.end = [] { return Send_Bmp_End_Invoke(); };
     link.sleep = std::move(sleep);
+    if (stopRequested)
+        link.stopRequested = std::move(stopRequested);
     return link;
 }
 
@@ -39,6 +41,8 @@ BitmapTransfer transferBitmap(const BitmapLink &link, const BitmapSink &sink, co
     int index = 0;
     int failures = 0;
     for (;;) {
+        if (link.stopRequested())
+            return finish(BitmapTransfer::Stopped);
         std::fill(buffer.begin(), buffer.end(), 0);
         uint32_t length = 0;
         int status = link.chunk(index, index, buffer.data(), &length);

@@ -13,9 +13,11 @@ struct BitmapLink {
     std::function<int(int index, int expected, uint8_t *buffer, uint32_t *length)> chunk;
     std::function<bool()> end;
     std::function<void(unsigned ms)> sleep;
+    // Asked before each chunk: true ends the transfer there.
+    std::function<bool()> stopRequested = [] { return false; };
 };
 
-BitmapLink tavlinkBitmapLink(std::function<void(unsigned)> sleep);
+BitmapLink tavlinkBitmapLink(std::function<void(unsigned)> sleep, std::function<bool()> stopRequested = {});
 
 struct BitmapTransfer {
     enum Status {
@@ -26,6 +28,7 @@ struct BitmapTransfer {
         BadChunk,     // the link handed over a length its buffer cannot hold
         WriteFailed,  // the sink refused the bytes
         EndFailed,    // every byte arrived but the end was not acknowledged
+        Stopped,      // the user asked to stop; the end was sent
     };
     Status status = BeginFailed;
     uint32_t total = 0;

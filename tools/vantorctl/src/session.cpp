@@ -3,6 +3,7 @@
 #include <ferrule.h>
 #include <ferrule_sim_wire.h>
 #include <tavlink.h>
+#include <tavlink_diag.h>
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -28,6 +29,21 @@ void onDeviceChange(void *, uint32_t event, const FerruleDeviceBroadcast *)
 }
 
 FerruleNotifyTarget g_notify{FERRULE_NOTIFY_MAGIC, onDeviceChange, nullptr};
+
+// Notices say what the link did that the user should know of; failures are
+// reported by the command that saw them.
+void onTrace(void *context, const TavlinkTraceEvent *event)
+{
+    if (!event->notice)
+        return;
+    std::ostream &err = *static_cast<std::ostream *>(context);
+    err << "vantorctl: notice: " << TavlinkCauseText(event->cause);
+    if (event->cause == TAVLINK_CAUSE_RECORD_CUT)
+        err << " (the instrument announced " << event->value << " samples; " << event->limit << " kept)";
+    else
+        err << " (" << event->value << "), dropped";
+    err << "\n";
+}
 
 bool exists(const std::string &path)
 {
@@ -65,10 +81,15 @@ int freeComPort()
 
 Session::Session(const LinkSpec &link, std::ostream &err) : link_(link), err_(err) {}
 
-Session::~Session() { close(); }
+Session::~Session()
+{
+    close();
+    TavlinkSetTrace(nullptr, nullptr);
+}
 
 int Session::open()
 {
+    TavlinkSetTrace(onTrace, &err_);
     switch (link_.kind) {
     case LinkSpec::Usb: {
         GetConnectStyle(TAVLINK_STYLE_USB);
@@ -159,12 +180,15 @@ void Session::close()
 
 int Session::reportFailure(const std::string &what)
 {
-    if (!g_usbRemoved && IsGetDataFromInStruct(0)) {
+    const int cause = TavlinkLastCause(nullptr);
+    if (cause == TAVLINK_CAUSE_REFUSED) {
         err_ << "vantorctl: the instrument refused " << what << "\n";
         return kExitRefused;
     }
-    err_ << "vantorctl: no valid answer from the instrument to " << what << " (" << describeLink(link_) << ")"
-         << (g_usbRemoved ? "; it was unplugged" : "") << "\n";
+    err_ << "vantorctl: no valid answer from the instrument to " << what << " (" << describeLink(link_) << ")";
+    if (cause != TAVLINK_CAUSE_NONE)
+        err_ << ": " << TavlinkCauseText(cause);
+    err_ << (g_usbRemoved ? "; it was unplugged" : "") << "\n";
     return kExitLink;
 }
 

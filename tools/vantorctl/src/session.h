@@ -21,8 +21,8 @@ public:
     int unbind(bool report = true);
     void close();
 
-    // After an export returned false: a status exchange that succeeds means the instrument is
-    // there and said no; otherwise the link broke. Prints the matching text about `what`.
+    // After an export returned false: the cause of its exchange tells a refusal from a broken
+    // link, without asking the instrument again. Prints the matching text about `what`.
     int reportFailure(const std::string &what);
 
     int family() const { return family_; }

@@ -219,7 +219,10 @@ TEST(Controls, EveryKeyAndKnobIsListedInTheHelpAndFoundByName)
     // Every front-panel key and every knob push has a name.
     EXPECT_EQ(keyControls().size(), 30u);
     EXPECT_EQ(knobControls().size(), 12u);
-    EXPECT_EQ(findKey("CH1"), nullptr);  // names are exact
+    // Names in any case, as printed on the panel or as listed.
+    EXPECT_EQ(findKey("CH1"), findKey("ch1"));
+    EXPECT_EQ(findKnob("Level"), findKnob("level"));
+    EXPECT_EQ(findKey("ch1x"), nullptr);
 }
 
 TEST(Controls, DistinctExportsBehindDistinctNames)
