@@ -370,10 +370,13 @@ class Saves(SimTest):
         with open(target, "wb") as f:
             f.write(b"old")
         os.chmod(target, 0o640)
-        self.ctl("tcp", "settings", "get", target)
+        link = os.path.join(self.work, "link.ssf")
+        os.symlink("kept.ssf", link)
+        self.ctl("tcp", "settings", "get", link)
         self.assertEqual(os.path.getsize(target), 2500)
         self.assertEqual(os.stat(target).st_mode & 0o777, 0o640)
-        self.assertEqual(os.listdir(self.work), ["kept.ssf"])
+        self.assertTrue(os.path.islink(link), "the file behind the link is replaced, not the link")
+        self.assertEqual(sorted(os.listdir(self.work)), ["kept.ssf", "link.ssf"])
 
 
 class Interrupts(unittest.TestCase):
