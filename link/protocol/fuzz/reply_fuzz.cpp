@@ -97,11 +97,16 @@ int IsConnected(void) { return 1; }
 int WriteUSBDevice(int, const unsigned char *, unsigned) { return 1; }
 int ReadUSBDevice(int, unsigned char *data, unsigned count)
 {
-    if (count > TAVLINK_CHUNK_BYTES || g_left < count)
+    // The header is read first, then again with the whole frame.
+    static bool headerRead = false;
+    if (count > TAVLINK_CHUNK_BYTES || g_left < count) {
+        headerRead = false;
+        g_left = 0;  // a pipe that fails has nothing more to give
         return 0;
+    }
     std::memcpy(data, g_data, count);
-    // The header is read again with the whole frame.
-    if (count != 16) {
+    headerRead = !headerRead;
+    if (!headerRead) {
         g_data += count;
         g_left -= count;
     }
