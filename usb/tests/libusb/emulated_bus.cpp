@@ -346,6 +346,14 @@ EmulatedBus &EmulatedBus::get()
     return *bus;
 }
 
+void EmulatedBus::release()
+{
+    unplugAll();
+    if (testbed_ != nullptr)
+        g_object_unref(testbed_);
+    testbed_ = nullptr;
+}
+
 bool EmulatedBus::preloaded()
 {
     const char *preload = std::getenv("LD_PRELOAD");

@@ -107,6 +107,8 @@ public:
     static EmulatedBus &get();
     // True when the umockdev preload library is active in this process.
     static bool preloaded();
+    // Removes the testbed's folder; the last thing the process does with it.
+    void release();
 
     // Plugs a device in (a uevent "add"); its firmware, if any, is running.
     EmulatedDevice &plug(const DeviceSpec &spec);

@@ -28,6 +28,16 @@ std::vector<Urb> transferUrbs(bool read, unsigned count, std::uint8_t command = 
     return urbs;
 }
 
+// The testbed lives in a folder of its own, which goes when the tests are done.
+class BusEnvironment : public ::testing::Environment {
+    void TearDown() override
+    {
+        UnloadUSBDevice();
+        EmulatedBus::get().release();
+    }
+};
+[[maybe_unused]] ::testing::Environment *const kBus = ::testing::AddGlobalTestEnvironment(new BusEnvironment);
+
 class LibusbPath : public ::testing::Test {
 protected:
     void SetUp() override
