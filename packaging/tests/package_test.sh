@@ -45,4 +45,44 @@ if grep -En '^usr/include/|\.so$|^usr/bin/.*/|^usr/bin/set\.ini' "$work/files"; 
 fi
 [ $status -eq 0 ] || { cat "$work/files"; exit 1; }
 
-lintian --fail-on error --suppress-tags-from-file /dev/null "$deb"
+lintian --fail-on error "$deb"
+
+# The unpacked package is an installed tree under a DESTDIR: its programs run
+# from there, finding their libraries and shared files beside themselves.
+root=$work/root
+dpkg -x "$deb" "$root"
+bin=$root/usr/bin
+unset LD_LIBRARY_PATH
+"$bin/vantor" --version | grep -Eqx 'vantor [0-9.]+'
+"$bin/vantorctl" --version | grep -Eqx 'vantorctl [0-9.]+'
+"$bin/vantor-sim" --help | grep -q '^usage: vantor-sim'
+
+# The application against the virtual instrument, both from the tree, with
+# the user's own set.ini (Chinese) over the shipped one and the operation log
+# on: the log of its Auto refresh appears in the user's data folder.
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run"
+export QT_QPA_PLATFORM=offscreen FERRULE_SIM_SOCKET="$work/usb.sock"
+user="Marlowe Vantor Application"
+mkdir -p "$HOME" "$XDG_CONFIG_HOME/$user/Vantor" && mkdir -m 700 "$XDG_RUNTIME_DIR"
+printf '[Set]\nLanguage=ZH\n' >"$XDG_CONFIG_HOME/$user/Vantor/set.ini"
+printf '[Settings]\nInterval%%20time=500\nOperate%%20File%%20check=8\n' >"$XDG_CONFIG_HOME/$user/Vantor.conf"
+
+"$bin/vantor-sim" --usb-socket "$FERRULE_SIM_SOCKET" --quiet >"$work/sim.log" 2>&1 &
+sim=$!
+"$bin/vantor" --connect --auto >"$work/vantor.log" 2>&1 &
+app=$!
+trap 'kill $app $sim 2>/dev/null; rm -rf "$work"' EXIT
+refresh=$(printf '刷新波形' | iconv -f UTF-8 -t GBK)
+log="$XDG_DATA_HOME/$user/Vantor/Operate File.txt"
+for _ in $(seq 300); do
+  if LC_ALL=C grep -qF "$refresh" "$log" 2>/dev/null; then
+    echo "installed tree: connected and refreshing, log in $XDG_DATA_HOME"
+    exit 0
+  fi
+  kill -0 $app 2>/dev/null || break
+  sleep 0.1
+done
+echo "the installed vantor wrote no Chinese refresh lines to $log"
+cat "$work/vantor.log" "$work/sim.log"
+ls -lR "$XDG_DATA_HOME" 2>&1
+exit 1
