@@ -176,7 +176,7 @@ TEST_F(Usb, ATruncatedReplyIsAShortTransferNeverPadding)
         host.write(readRequest(1));
         auto head = host.read(16);
         ASSERT_TRUE(head);
-        EXPECT_FALSE(host.read(uint16_t(16 + be32(&(*head)[8]))));
+        EXPECT_FALSE(host.read(uint16_t(16 + be32(&(*head)[8])), Host::kSilenceMs));
         EXPECT_EQ(host.pieceSizes, pieces) << cut;
     }
 }
