@@ -49,7 +49,7 @@ def walk(node, depth=0):
         yield from walk(node.getChildAtIndex(i), depth + 1)
 
 
-def find_app(name, timeout=20):
+def find_app(name, timeout=90):  # a loaded machine starts the program slowly
     end = time.time() + timeout
     while time.time() < end:
         desktop = pyatspi.Registry.getDesktop(0)
@@ -126,19 +126,50 @@ def run(vantor, language, display):
     return failures
 
 
-def main():
-    vantor = os.path.abspath(sys.argv[1])
-    display = ":%d" % (60 + os.getpid() % 30)
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1366x768x24"], stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
+def start_xvfb():
+    """Xvfb on a display no other server holds, once it takes clients; no reset when
+    the last client leaves, during which a starting program would find no server."""
+    ready_r, ready_w = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(ready_w), "-noreset", "-screen", "0", "1366x768x24"],
+                            pass_fds=(ready_w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(ready_w)
+    with os.fdopen(ready_r) as ready:
+        number = ready.readline().strip()
+    if not number:
+        raise SystemExit("Xvfb did not start")
+    return xvfb, ":" + number
+
+
+def start_accessibility_bus(folder, timeout=60):
+    """The accessibility bus, its socket in this run's own runtime folder: under the
+    user's shared one, a bus of another run beside this one would take its place."""
     bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    time.sleep(1.5)
+    sockets = os.path.join(folder, "at-spi")
+    end = time.time() + timeout
+    while not (os.path.isdir(sockets) and os.listdir(sockets)):
+        if time.time() > end or bus.poll() is not None:
+            raise SystemExit("the accessibility bus did not start")
+        time.sleep(0.1)
+    return bus
+
+
+def main():
+    vantor = os.path.abspath(sys.argv[1])
+    private = tempfile.mkdtemp(prefix="vantor-atspi-bus-")
+    os.environ.update(HOME=private, XDG_RUNTIME_DIR=private)
+    xvfb, display = start_xvfb()
+    os.environ["DISPLAY"] = display
+    bus = None
     try:
+        bus = start_accessibility_bus(private)
         failures = run(vantor, "EN", display) + run(vantor, "ZH", display)
     finally:
-        bus.terminate()
+        if bus is not None:
+            bus.terminate()
+            bus.wait(10)
         xvfb.terminate()
+        shutil.rmtree(private, ignore_errors=True)
     for f in failures:
         print("FAIL:", f)
     print("ok" if not failures else f"{len(failures)} failures")
