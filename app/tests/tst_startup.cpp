@@ -4,6 +4,7 @@
 #include "platform/control_ids.h"
 #include "platform/gbk.h"
 #include "platform/ini_file.h"
+#include "print/print_dialogs.h"
 #include "shell/base_operation.h"
 #include "shell/dialogs.h"
 #include "shell/logs.h"
@@ -227,7 +228,8 @@ void TestStartup::languageFilesCoverEveryControl()
     CAlterLableNameDlg title(nullptr);
     CSelectChanDlg chan(nullptr);
     CAboutDlg about(nullptr);
-    for (CVantorDialog *d : std::initializer_list<CVantorDialog *>{&rs, &custom, &path, &title, &chan, &about})
+    CSetPrntItemDlg items(nullptr);
+    for (CVantorDialog *d : std::initializer_list<CVantorDialog *>{&rs, &custom, &path, &title, &chan, &about, &items})
         windows.push_back({d, d->dialogId()});
     int checked = 0;
     for (auto [window, id] : windows) {
