@@ -21,6 +21,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPrinter>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryFile>
 #include <QToolBar>
@@ -310,6 +311,10 @@ void CPreParent::OnInitDialog()
         return;
     }
     setWindowIcon(PreviewIcon(IDI_PREVIEW));
+    // Maximised is the window manager's to grant; the screen's size holds
+    // where there is none.
+    if (QScreen *screen = (parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen()))
+        setGeometry(screen->availableGeometry());
     setWindowState(windowState() | Qt::WindowMaximized);
     m_view->SetDocument(m_nMessage, m_request);
     m_view->setFocus();
