@@ -242,17 +242,17 @@ CPreParent::CPreParent(QWidget *owner) : CVantorDialog(owner, IDD_PREVIEW, QStri
     layout->addWidget(m_toolBar);
     m_separatorBar = separator(IDC_PREVIEW_SEPARATOR_BAR);
 
-    AddCommand(ID_PREVIEW_FIRST, QStringLiteral("First page"), &CPreParent::OnFirstPage);
-    AddCommand(ID_PREVIEW_PREVIOUS, QStringLiteral("Previous page"), &CPreParent::OnPreviousPage);
+    AddCommand(ID_PREVIEW_FIRST, Tr("First page", "首页"), &CPreParent::OnFirstPage);
+    AddCommand(ID_PREVIEW_PREVIOUS, Tr("Previous page", "上一页"), &CPreParent::OnPreviousPage);
     m_toolBar->addSeparator();
-    AddCommand(ID_PREVIEW_GOTO, QStringLiteral("Go to page"), &CPreParent::OnGotoPage);
+    AddCommand(ID_PREVIEW_GOTO, Tr("Go to page", "转到页"), &CPreParent::OnGotoPage);
     m_toolBar->addSeparator();
-    AddCommand(ID_PREVIEW_NEXT, QStringLiteral("Next page"), &CPreParent::OnNextPage);
-    AddCommand(ID_PREVIEW_LAST, QStringLiteral("Last page"), &CPreParent::OnLastPage);
+    AddCommand(ID_PREVIEW_NEXT, Tr("Next page", "下一页"), &CPreParent::OnNextPage);
+    AddCommand(ID_PREVIEW_LAST, Tr("Last page", "末页"), &CPreParent::OnLastPage);
     m_toolBar->addSeparator();
-    AddCommand(ID_PREVIEW_CLOSE, QStringLiteral("Close"), &CPreParent::OnClose);
+    AddCommand(ID_PREVIEW_CLOSE, Tr("Close", "关闭"), &CPreParent::OnClose);
     m_toolBar->addSeparator();
-    AddCommand(ID_PREVIEW_PRINT, QStringLiteral("Print"), &CPreParent::OnPrint);
+    AddCommand(ID_PREVIEW_PRINT, Tr("Print", "打印"), &CPreParent::OnPrint);
     AddCommand(ID_PREVIEW_PRINT_ALL, Tr("Print all pages", "打印全部页"), &CPreParent::OnPrintAll, true);
     AddCommand(ID_PREVIEW_SAVE_PDF, Tr("Save as PDF...", "另存为PDF..."), &CPreParent::OnSavePdf, true);
 

@@ -14,22 +14,18 @@
 
 namespace {
 
-QLineEdit *NumberEdit(QWidget *parent, int id, const QString &name)
+// Named after their labels (in the interface's language) when the dialog
+// initialises.
+QLineEdit *NumberEdit(QWidget *parent, int id)
 {
     auto *edit = Ctrl(new QLineEdit(parent), id);
-    edit->setAccessibleName(name);
     edit->setMaxLength(6);
     return edit;
 }
 
-QLabel *Label(QWidget *parent, int id, const QString &text)
-{
-    auto *label = Ctrl(new QLabel(text, parent), id);
-    label->setAccessibleName(text);
-    return label;
-}
+QLabel *Label(QWidget *parent, int id, const QString &text) { return Ctrl(new QLabel(text, parent), id); }
 
-// The leading integer of an edit, as the dialogs read it; false when there is none.
+// An integer and nothing else, as the range dialog accepts it.
 bool ReadInt(const QLineEdit *edit, int *value)
 {
     bool ok = false;
@@ -46,7 +42,7 @@ CPreGotoDlg::CPreGotoDlg(QWidget *parent) : CVantorDialog(parent, IDD_PREVIEW_GO
     auto *layout = new QVBoxLayout(this);
     auto *row = new QHBoxLayout;
     auto *label = Label(this, IDC_GOTO_LABEL, QStringLiteral("Page:"));
-    m_edit = NumberEdit(this, IDC_GOTO_PAGE, QStringLiteral("Page number"));
+    m_edit = NumberEdit(this, IDC_GOTO_PAGE);
     label->setBuddy(m_edit);
     row->addWidget(label);
     row->addWidget(m_edit, 1);
@@ -82,10 +78,7 @@ void CPreGotoDlg::OnInitDialog()
 
 int CPreGotoDlg::ClampEdit()
 {
-    int page = 1;
-    if (!ReadInt(m_edit, &page))
-        page = 1;
-    page = std::clamp(page, 1, std::max(1, m_nMaxPage));
+    const int page = std::clamp(LeadingNumber(m_edit->text()), 1, std::max(1, m_nMaxPage));
     m_edit->setText(QString::number(page));
     m_nPosition = page;
     return page;
@@ -116,8 +109,8 @@ CSetPrntItemDlg::CSetPrntItemDlg(QWidget *parent)
 {
     auto *layout = new QVBoxLayout(this);
     auto *form = new QFormLayout;
-    m_start = NumberEdit(this, IDC_PRINT_FIRST_ITEM, QStringLiteral("Start item"));
-    m_end = NumberEdit(this, IDC_PRINT_LAST_ITEM, QStringLiteral("End item"));
+    m_start = NumberEdit(this, IDC_PRINT_FIRST_ITEM);
+    m_end = NumberEdit(this, IDC_PRINT_LAST_ITEM);
     form->addRow(Label(this, IDC_PRINT_FIRST_LABEL, QStringLiteral("Start item:")), m_start);
     form->addRow(Label(this, IDC_PRINT_LAST_LABEL, QStringLiteral("End item:")), m_end);
     layout->addLayout(form);
