@@ -15,21 +15,18 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
-#include <QFile>
-#include <QFileInfo>
 #include <QFrame>
 #include <QListWidget>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
+#include <QSaveFile>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTemporaryFile>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
-#include <cstdio>
-#include <unistd.h>
 
 using vantor::Ui;
 
@@ -72,27 +69,24 @@ bool SaveDocumentPdf(int message, PrintRequest request, const QString &path)
 {
     if (!FindPrintPage(message) || request.nItemCount <= 0)
         return false;
-    const QFileInfo target(path);
-    QTemporaryFile temp(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
-    if (!temp.open())
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
         return false;
-    temp.close();
     const int pages = PrintPageCount(request);
     bool ok = false;
     {
-        const std::unique_ptr<QPrinter> printer = NewPdfPrinter(temp.fileName());
-        PrinterSurface surface(*printer);
+        const std::unique_ptr<QPdfWriter> writer = NewPdfWriter(file);
+        PrinterSurface surface(*writer);
         surface.SetJoinDocuments(true);
         ok = DrawDocumentPages(message, request, surface, 1, pages) == pages;
         ok = surface.Finish() && ok;
     }
-    QFile written(temp.fileName());
-    if (!ok || !written.open(QIODevice::ReadOnly) || written.size() < 5 || written.read(5) != "%PDF-" ||
-        ::fsync(written.handle()) != 0)
+    // Uncommitted, the old file stays as it was.
+    if (!ok || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
         return false;
-    written.close();
-    // rename(2) replaces the old file in one step.
-    return std::rename(QFile::encodeName(temp.fileName()).constData(), QFile::encodeName(path).constData()) == 0;
+    }
+    return file.commit();
 }
 
 // ---- view -------------------------------------------------------------------------------------

@@ -22,8 +22,8 @@ class PrinterSurface;
 // Draws pages from..to of a document on a printer surface; stops at the
 // first page that fails. Returns the pages drawn.
 int DrawDocumentPages(int message, PrintRequest request, PrinterSurface &surface, int from, int to);
-// Every page of a document into one PDF file, written beside the target and
-// renamed over it, so a failure leaves the old file whole.
+// Every page of a document into one PDF file, through QSaveFile: a failure
+// leaves the old file whole.
 bool SaveDocumentPdf(int message, PrintRequest request, const QString &path);
 
 // The view (dialog 202): the page bitmap with a half-inch margin on the

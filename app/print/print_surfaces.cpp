@@ -2,6 +2,7 @@
 
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <algorithm>
@@ -14,7 +15,9 @@ ImageSurface::ImageSurface(QImage &image) : m_image(image)
 
 // ---- printer -----------------------------------------------------------------------------
 
-PrinterSurface::PrinterSurface(QPrinter &printer) : m_printer(printer) {}
+PrinterSurface::PrinterSurface(QPrinter &printer) : m_device(printer), m_printer(&printer) {}
+
+PrinterSurface::PrinterSurface(QPdfWriter &writer) : m_device(writer), m_pdf(&writer) {}
 
 PrinterSurface::~PrinterSurface()
 {
@@ -22,7 +25,7 @@ PrinterSurface::~PrinterSurface()
         m_painter.end();
 }
 
-QPaintDevice *PrinterSurface::device() { return &m_printer; }
+QPaintDevice *PrinterSurface::device() { return &m_device; }
 
 bool PrinterSurface::StartDoc(const QString &name)
 {
@@ -30,8 +33,11 @@ bool PrinterSurface::StartDoc(const QString &name)
         return false;
     if (m_bStarted)
         return m_bJoin;
-    m_printer.setDocName(name);
-    if (!m_painter.begin(&m_printer)) {
+    if (m_printer)
+        m_printer->setDocName(name);
+    else
+        m_pdf->setTitle(name);
+    if (!m_painter.begin(&m_device)) {
         m_bFailed = true;
         return false;
     }
@@ -48,7 +54,7 @@ bool PrinterSurface::StartPage()
         return false;
     // Beginning the painter opened the first sheet; every later page needs
     // a new one.
-    if (m_bSheetUsed && !m_printer.newPage())
+    if (m_bSheetUsed && !m_device.newPage())
         return false;
     m_bSheetUsed = true;
     ApplyFit();
@@ -71,7 +77,8 @@ void PrinterSurface::AbortDoc()
 {
     if (!m_bStarted)
         return;
-    m_printer.abort();
+    if (m_printer)
+        m_printer->abort();
     if (m_painter.isActive())
         m_painter.end();
     m_bStarted = false;
@@ -89,7 +96,7 @@ bool PrinterSurface::Finish()
 void PrinterSurface::ApplyFit()
 {
     // The painter's origin is the top-left corner of the printable area.
-    m_fit = FitPageTransform(PrintPageSize(m_printer), QSizeF(m_printer.width(), m_printer.height()));
+    m_fit = FitPageTransform(PrintPageSize(m_device), QSizeF(m_device.width(), m_device.height()));
     m_painter.setWorldTransform(m_fit);
 }
 
@@ -120,15 +127,13 @@ std::unique_ptr<QPrinter> OpenDefaultPrinter()
     return printer;
 }
 
-std::unique_ptr<QPrinter> NewPdfPrinter(const QString &path)
+std::unique_ptr<QPdfWriter> NewPdfWriter(QIODevice &out)
 {
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    printer->setOutputFormat(QPrinter::PdfFormat);
-    printer->setOutputFileName(path);
-    printer->setCreator(QStringLiteral("Vantor"));
-    printer->setPageLayout(QPageLayout(
+    auto writer = std::make_unique<QPdfWriter>(&out);
+    writer->setResolution(1200);
+    writer->setCreator(QStringLiteral("Vantor"));
+    writer->setPageLayout(QPageLayout(
         QPageSize(QSizeF(223.0, 315.0), QPageSize::Millimeter, QStringLiteral("Vantor"), QPageSize::ExactMatch),
         QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    printer->setFullPage(true);
-    return printer;
+    return writer;
 }

@@ -10,6 +10,9 @@
 #include <QTransform>
 #include <memory>
 
+class QIODevice;
+class QPagedPaintDevice;
+class QPdfWriter;
 class QPrinter;
 
 // The preview's page bitmap: always painting, the document calls do nothing.
@@ -29,7 +32,7 @@ private:
     QPainter m_painter;
 };
 
-// A printer or a PDF file. StartDoc begins painting with the document name,
+// A printer or a PDF writer. StartDoc begins painting with the document name,
 // StartPage opens the next sheet, EndDoc ends (and so submits) the document.
 // A page larger than the sheet's printable area is scaled down to fit it,
 // keeping its proportions; a sheet that holds it (the PDF's own page size)
@@ -37,6 +40,7 @@ private:
 class PrinterSurface : public PrintSurface {
 public:
     explicit PrinterSurface(QPrinter &printer);
+    explicit PrinterSurface(QPdfWriter &writer);
     ~PrinterSurface() override;
 
     QPaintDevice *device() override;
@@ -59,7 +63,9 @@ public:
 private:
     void ApplyFit();
 
-    QPrinter &m_printer;
+    QPagedPaintDevice &m_device;
+    QPrinter *m_printer = nullptr;  // null for a PDF writer
+    QPdfWriter *m_pdf = nullptr;
     QPainter m_painter;
     QTransform m_fit;
     bool m_bJoin = false;
@@ -78,6 +84,6 @@ QTransform FitPageTransform(const QSizeF &page, const QSizeF &area);
 // The default printer with its default settings; null when there is none or
 // it cannot be used.
 std::unique_ptr<QPrinter> OpenDefaultPrinter();
-// A PDF writer whose page is the printout's page, at the printer's high
-// resolution, writing to path.
-std::unique_ptr<QPrinter> NewPdfPrinter(const QString &path);
+// A PDF writer whose page is the printout's page, at a printer's high
+// resolution, writing to out.
+std::unique_ptr<QPdfWriter> NewPdfWriter(QIODevice &out);

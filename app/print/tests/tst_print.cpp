@@ -36,12 +36,18 @@ using vantor::MsgResult;
 
 namespace {
 
-// A page that records its draw requests and draws a small table.
+// A page that records its draw requests and draws a small table; on a
+// printer, page failOn fails as a sheet that cannot start.
 struct RecordingPage : CPrintablePage {
     std::vector<std::pair<int, int>> draws;  // page, to printer
+    int failOn = 0;
     int OnPrintDraw(PrintSurface &surface, PrintRequest &request) override
     {
         draws.emplace_back(request.nCurrentPage, request.bToPrinter);
+        if (request.bToPrinter && request.nCurrentPage == failOn) {
+            surface.AbortDoc();
+            return 0;
+        }
         return DrawPrintoutPage(surface, request, QStringLiteral("Test"), [&](PrintTablePage &page) {
             page.Header({QString::number(request.nCurrentPage)}, true);
             page.Finish(PrintDateText(), QString());
@@ -525,6 +531,10 @@ void TestPrint::pdfSaveKeepsWhatItReplaces()
     const QString old = env.path(QStringLiteral("old.pdf"));
     env.writeFile(QStringLiteral("old.pdf"), "the old file");
     QVERIFY(QDir().mkpath(env.path(QStringLiteral("taken.pdf"))));
+    const auto pdfs = [&] {
+        return QDir(env.dir.path()).entryList({QStringLiteral("*pdf*")}, QDir::AllEntries | QDir::Hidden);
+    };
+    QCOMPARE(pdfs(), (QStringList{"old.pdf", "taken.pdf"}));
     env.ui.fileAnswers = {env.path(QStringLiteral("taken.pdf")), old};
     ScriptPreview(env, [](CPreParent &preview) {
         preview.toolButton(ID_PREVIEW_SAVE_PDF)->click();
@@ -534,9 +544,19 @@ void TestPrint::pdfSaveKeepsWhatItReplaces()
     // A name that cannot be replaced: a message, and nothing left behind.
     QCOMPARE(env.messageTexts(), QStringList{"Try to save the PDF file failed!"});
     QVERIFY(QFileInfo(env.path(QStringLiteral("taken.pdf"))).isDir());
-    QCOMPARE(QDir(env.dir.path()).entryList({QStringLiteral(".*.pdf.*")}, QDir::Files | QDir::Hidden), QStringList());
-    QVERIFY(env.readFile(QStringLiteral("old.pdf")).startsWith("%PDF-"));
+    QCOMPARE(pdfs(), (QStringList{"old.pdf", "taken.pdf"}));
+    const QByteArray saved = env.readFile(QStringLiteral("old.pdf"));
+    QVERIFY(saved.startsWith("%PDF-"));
     QCOMPARE(ReadPdfInfo(old).pages, 4);
+    // A page that fails half-way through the document: the file it would
+    // have replaced stays byte for byte, and no temporary file is left.
+    m_page.failOn = 2;
+    SetPrintPageFinder([this](int) -> CPrintablePage * { return &m_page; });
+    QVERIFY(!SaveDocumentPdf(WM_PRINT_WAVE_DATA, Request(1, 80), old));
+    m_page.failOn = 0;
+    QCOMPARE(m_page.draws, (std::vector<std::pair<int, int>>{{1, 1}, {2, 1}}));
+    QCOMPARE(env.readFile(QStringLiteral("old.pdf")), saved);
+    QCOMPARE(pdfs(), (QStringList{"old.pdf", "taken.pdf"}));
 }
 
 QTEST_MAIN(TestPrint)
