@@ -94,12 +94,12 @@ bool SaveDocumentPdf(int message, PrintRequest request, const QString &path)
 CPreView::CPreView(QWidget *parent) : QAbstractScrollArea(parent), m_background(PreviewBackgroundTile())
 {
     setObjectName(QStringLiteral("IDD%1").arg(IDD_PREVIEW_VIEW));
-    setAccessibleName(QStringLiteral("Page"));
+    setAccessibleName(Tr("Page", "页面"));
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    horizontalScrollBar()->setAccessibleName(QStringLiteral("Horizontal scroll bar"));
-    verticalScrollBar()->setAccessibleName(QStringLiteral("Vertical scroll bar"));
+    horizontalScrollBar()->setAccessibleName(Tr("Horizontal scroll bar", "水平滚动条"));
+    verticalScrollBar()->setAccessibleName(Tr("Vertical scroll bar", "垂直滚动条"));
     SetWheelScrollLines(QApplication::wheelScrollLines());
     m_pageSize = QSize(logicalDpiX() * 2230 / 254, logicalDpiY() * 3150 / 254);
     UpdateScrollRanges();
@@ -210,7 +210,7 @@ void CPreView::paintEvent(QPaintEvent *)
 
 CPreParent::CPreParent(QWidget *owner) : CVantorDialog(owner, IDD_PREVIEW, QStringLiteral("Preview"))
 {
-    setAccessibleName(QStringLiteral("Preview"));
+    setAccessibleName(Tr("Preview", "打印预览"));
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, Qt::white);
     setPalette(palette);
@@ -219,22 +219,22 @@ CPreParent::CPreParent(QWidget *owner) : CVantorDialog(owner, IDD_PREVIEW, QStri
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    const auto separator = [this, layout](int id) {
+    const auto separator = [this, layout](int id, const QString &name) {
         auto *line = Ctrl(new QFrame(this), id);
         line->setFrameShape(QFrame::HLine);
         line->setFrameShadow(QFrame::Sunken);
         line->setFixedHeight(2);
-        line->setAccessibleName(QStringLiteral("Separator"));
+        line->setAccessibleName(name);
         layout->addWidget(line);
         return line;
     };
-    m_separatorTop = separator(IDC_PREVIEW_SEPARATOR_TOP);
+    m_separatorTop = separator(IDC_PREVIEW_SEPARATOR_TOP, Tr("Top separator", "顶部分隔线"));
     m_toolBar = Ctrl(new QToolBar(this), IDC_PREVIEW_TOOLBAR);
-    m_toolBar->setAccessibleName(QStringLiteral("Preview tool bar"));
+    m_toolBar->setAccessibleName(Tr("Preview tool bar", "预览工具栏"));
     m_toolBar->setIconSize(QSize(24, 24));
     m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
     layout->addWidget(m_toolBar);
-    m_separatorBar = separator(IDC_PREVIEW_SEPARATOR_BAR);
+    m_separatorBar = separator(IDC_PREVIEW_SEPARATOR_BAR, Tr("Tool bar separator", "工具栏分隔线"));
 
     AddCommand(ID_PREVIEW_FIRST, Tr("First page", "首页"), &CPreParent::OnFirstPage);
     AddCommand(ID_PREVIEW_PREVIOUS, Tr("Previous page", "上一页"), &CPreParent::OnPreviousPage);
@@ -256,7 +256,7 @@ CPreParent::CPreParent(QWidget *owner) : CVantorDialog(owner, IDD_PREVIEW, QStri
     // The design's wheel catcher: a list box out of sight that hands every
     // wheel turn over the view to the view.
     m_wheelList = Ctrl(new QListWidget(this), IDC_PREVIEW_WHEEL_LIST);
-    m_wheelList->setAccessibleName(QStringLiteral("Wheel"));
+    m_wheelList->setAccessibleName(Tr("Wheel", "滚轮"));
     m_wheelList->setAttribute(Qt::WA_DontShowOnScreen);
     m_wheelList->setGeometry(-1000, -1000, 10, 10);
     m_wheelList->setFocusPolicy(Qt::NoFocus);

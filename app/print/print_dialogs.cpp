@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <tuple>
 
 namespace {
 
@@ -47,7 +48,7 @@ CPreGotoDlg::CPreGotoDlg(QWidget *parent) : CVantorDialog(parent, IDD_PREVIEW_GO
     row->addWidget(label);
     row->addWidget(m_edit, 1);
     auto *spin = Ctrl(new QWidget(this), IDC_GOTO_SPIN);
-    spin->setAccessibleName(QStringLiteral("Page up-down"));
+    spin->setAccessibleName(Tr("Page up-down", "页码调节"));
     auto *arrows = new QVBoxLayout(spin);
     arrows->setContentsMargins(0, 0, 0, 0);
     arrows->setSpacing(0);
@@ -60,8 +61,8 @@ CPreGotoDlg::CPreGotoDlg(QWidget *parent) : CVantorDialog(parent, IDD_PREVIEW_GO
         arrows->addWidget(b);
         return b;
     };
-    connect(arrow(Qt::UpArrow, QStringLiteral("Next page number")), &QToolButton::clicked, this, &CPreGotoDlg::StepUp);
-    connect(arrow(Qt::DownArrow, QStringLiteral("Previous page number")), &QToolButton::clicked, this,
+    connect(arrow(Qt::UpArrow, Tr("Next page number", "下一页码")), &QToolButton::clicked, this, &CPreGotoDlg::StepUp);
+    connect(arrow(Qt::DownArrow, Tr("Previous page number", "上一页码")), &QToolButton::clicked, this,
             &CPreGotoDlg::StepDown);
     row->addWidget(spin);
     layout->addLayout(row);
@@ -111,8 +112,12 @@ CSetPrntItemDlg::CSetPrntItemDlg(QWidget *parent)
     auto *form = new QFormLayout;
     m_start = NumberEdit(this, IDC_PRINT_FIRST_ITEM);
     m_end = NumberEdit(this, IDC_PRINT_LAST_ITEM);
-    form->addRow(Label(this, IDC_PRINT_FIRST_LABEL, QStringLiteral("Start item:")), m_start);
-    form->addRow(Label(this, IDC_PRINT_LAST_LABEL, QStringLiteral("End item:")), m_end);
+    for (auto [id, text, edit] : {std::tuple{IDC_PRINT_FIRST_LABEL, "Start item:", m_start},
+                                  std::tuple{IDC_PRINT_LAST_LABEL, "End item:", m_end}}) {
+        QLabel *label = Label(this, id, QString::fromLatin1(text));
+        label->setBuddy(edit);
+        form->addRow(label, edit);
+    }
     layout->addLayout(form);
     AddOkCancel(layout);
 }

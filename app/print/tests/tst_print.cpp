@@ -111,6 +111,8 @@ private slots:
     void dataPrintoutPages();
     void graphPrintoutPages();
     void pdfSaveKeepsWhatItReplaces();
+    void everyControlHasItsOwnName_data();
+    void everyControlHasItsOwnName();
 
 private:
     RecordingPage m_page;
@@ -557,6 +559,47 @@ void TestPrint::pdfSaveKeepsWhatItReplaces()
     QCOMPARE(m_page.draws, (std::vector<std::pair<int, int>>{{1, 1}, {2, 1}}));
     QCOMPARE(env.readFile(QStringLiteral("old.pdf")), saved);
     QCOMPARE(pdfs(), (QStringList{"old.pdf", "taken.pdf"}));
+}
+
+void TestPrint::everyControlHasItsOwnName_data()
+{
+    QTest::addColumn<QString>("setIni");
+    QTest::addColumn<QStringList>("expected");  // first page, go-to title and edit, range start edit
+    QTest::newRow("English") << "" << QStringList{"First page", "Goto Page", "Page", "Start item"};
+    QTest::newRow("Chinese") << "[Set]\nLanguage=ZH\n" << QStringList{"首页", "转到页", "页码", "起始行"};
+}
+
+void TestPrint::everyControlHasItsOwnName()
+{
+    QFETCH(QString, setIni);
+    QFETCH(QStringList, expected);
+    AppEnv env(setIni);
+    QVERIFY(env.CreateFrame());
+    CPreParent preview(nullptr);
+    preview.SetRequest(WM_PRINT_WAVE_DATA, Request(1, 80));
+    CPreGotoDlg go(&preview);
+    CSetPrntItemDlg range(nullptr);
+    for (CVantorDialog *dialog : std::initializer_list<CVantorDialog *>{&preview, &go, &range}) {
+        dialog->initDialog();
+        QStringList names;
+        for (QWidget *w : dialog->findChildren<QWidget *>()) {
+            // Qt's own parts of a tool bar, and the hidden wheel catcher's insides.
+            if (w->objectName().startsWith(QLatin1String("qt_")) || w->inherits("QLabel") ||
+                (!w->property("ctrlId").isValid() && !w->inherits("QAbstractButton") && !w->inherits("QScrollBar")) ||
+                (w->parentWidget() && w->parentWidget()->objectName().startsWith(QLatin1String("qt_"))) ||
+                (w->parentWidget() && w->parentWidget()->parentWidget() &&
+                 w->parentWidget()->parentWidget()->inherits("QListWidget")))
+                continue;
+            QVERIFY2(!w->accessibleName().isEmpty(),
+                     qPrintable(dialog->objectName() + QLatin1Char(' ') + w->objectName()));
+            names << w->accessibleName();
+        }
+        for (const QString &name : names)
+            QVERIFY2(names.count(name) == 1, qPrintable(name));
+    }
+    QCOMPARE((QStringList{preview.toolButton(ID_PREVIEW_FIRST)->accessibleName(), go.windowTitle(),
+                          go.edit()->accessibleName(), range.startEdit()->accessibleName()}),
+             expected);
 }
 
 QTEST_MAIN(TestPrint)
