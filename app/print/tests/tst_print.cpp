@@ -88,6 +88,26 @@ PrintRequest Request(int first, int rows, int extra = 0)
     return request;
 }
 
+// A printer that refuses one document step, and records the steps taken.
+struct FailingPrinter : PrintSurface {
+    QImage image{100, 100, QImage::Format_RGB32};
+    QPainter paint{&image};
+    QString refuse;  // "doc", "page" or "end"
+    QStringList steps;
+    QPaintDevice *device() override { return &image; }
+    QPainter *painter() override { return &paint; }
+    bool Step(const char *name, const char *kind)
+    {
+        steps << QString::fromLatin1(name);
+        return refuse != QLatin1String(kind);
+    }
+    bool StartDoc(const QString &) override { return Step("StartDoc", "doc"); }
+    bool StartPage() override { return Step("StartPage", "page"); }
+    bool EndPage() override { return Step("EndPage", "sheet"); }
+    bool EndDoc() override { return Step("EndDoc", "end"); }
+    void AbortDoc() override { steps << QStringLiteral("AbortDoc"); }
+};
+
 }  // namespace
 
 class TestPrint : public QObject {
@@ -111,6 +131,8 @@ private slots:
     void dataPrintoutPages();
     void graphPrintoutPages();
     void pdfSaveKeepsWhatItReplaces();
+    void printerDocumentSteps_data();
+    void printerDocumentSteps();
     void everyControlHasItsOwnName_data();
     void everyControlHasItsOwnName();
 
@@ -559,6 +581,47 @@ void TestPrint::pdfSaveKeepsWhatItReplaces()
     QCOMPARE(m_page.draws, (std::vector<std::pair<int, int>>{{1, 1}, {2, 1}}));
     QCOMPARE(env.readFile(QStringLiteral("old.pdf")), saved);
     QCOMPARE(pdfs(), (QStringList{"old.pdf", "taken.pdf"}));
+}
+
+void TestPrint::printerDocumentSteps_data()
+{
+    QTest::addColumn<QString>("refuse");
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("log");  // the debug log line, and the message after "|"
+    QTest::newRow("printed") << ""
+                             << "StartDoc StartPage EndPage EndDoc" << 1 << "";
+    QTest::newRow("no document") << "doc"
+                                 << "StartDoc" << 0 << "连接到打印机失败|Initialize printer failed";
+    QTest::newRow("no page") << "page"
+                             << "StartDoc StartPage AbortDoc" << 0 << "Print page 3 failed|Print failed!";
+    QTest::newRow("not ended") << "end"
+                               << "StartDoc StartPage EndPage EndDoc" << 0 << "Print page 3 failed|Print failed!";
+}
+
+void TestPrint::printerDocumentSteps()
+{
+    QFETCH(QString, refuse);
+    QFETCH(QString, steps);
+    QFETCH(int, result);
+    QFETCH(QString, log);
+    AppEnv env;
+    FailingPrinter printer;
+    printer.refuse = refuse;
+    PrintRequest request = Request(1, 120);
+    request.nCurrentPage = 3;
+    request.bToPrinter = 1;
+    bool drew = false;
+    QCOMPARE(DrawPrintoutPage(printer, request, QStringLiteral("Doc"), [&](PrintTablePage &) { drew = true; }), result);
+    QCOMPARE(printer.steps.join(QLatin1Char(' ')), steps);
+    QCOMPARE(drew, refuse.isEmpty() || refuse == QLatin1String("end"));
+    QCOMPARE(env.messageTexts().join(QString()), log.section(QLatin1Char('|'), 1));
+    if (!log.isEmpty()) {
+        QCOMPARE(env.ui.messages.front().icon, MsgIcon::Stop);
+        QCOMPARE(env.ui.messages.front().title, QStringLiteral("Error"));
+        const QString debug = vantor::FromGbk(env.readFile(QStringLiteral("BlogFile.txt")));
+        QVERIFY2(debug.contains(QStringLiteral("WARNING:") + log.section(QLatin1Char('|'), 0, 0)), qPrintable(debug));
+    }
 }
 
 void TestPrint::everyControlHasItsOwnName_data()
