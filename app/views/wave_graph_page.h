@@ -16,6 +16,7 @@ class QCPGraph;
 class QCPItemStraightLine;
 class QCPItemText;
 class QLabel;
+class QScrollArea;
 class QTableView;
 class TextTable;
 
@@ -85,4 +86,5 @@ private:
     QTableView *m_paramView = nullptr;
     TextTable *m_params = nullptr;
     QLabel *m_cursor = nullptr;
+    QScrollArea *m_commandScroll = nullptr;
 };
