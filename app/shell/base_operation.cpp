@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <cstring>
 
@@ -117,7 +118,16 @@ int SaveFileDialogFor(int type)
 CBaseOperation::CBaseOperation(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("CBaseOperation"));
-    auto *layout = new QVBoxLayout(this);
+    // The groups keep their natural height and scroll in a low window.
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto *scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    outer->addWidget(scroll);
+    auto *content = new QWidget(scroll);
+    auto *layout = new QVBoxLayout(content);
     layout->setContentsMargins(6, 8, 6, 6);
 
     auto addButton = [this](QLayout *into, int id, const QString &text) {
@@ -180,6 +190,7 @@ CBaseOperation::CBaseOperation(QWidget *parent) : QWidget(parent)
     deviceLayout->addWidget(m_edit);
     layout->addWidget(deviceBox);
     layout->addStretch(1);
+    scroll->setWidget(content);
 
     if (!g_bDsoBound) {
         button(IDC_BASE_UPLOAD)->setEnabled(false);

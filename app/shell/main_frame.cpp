@@ -344,8 +344,11 @@ void CMainFrame::BuildMenu()
     for (QMenu *menu : m_menus)
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
 
+    // Over the right end of the menu row, as a child of the frame itself, so
+    // that assistive technology finds the lamps (a menu bar only shows its
+    // items).
     m_lamps = new CLinkLamps(this);
-    bar->setCornerWidget(m_lamps, Qt::TopRightCorner);
+    bar->installEventFilter(this);
 }
 
 void CMainFrame::BuildToolBar()
@@ -919,6 +922,24 @@ void CMainFrame::resizeEvent(QResizeEvent *event)
     QMainWindow::resizeEvent(event);
     if (m_wndProgress)
         PlaceProgress();
+    PlaceLamps();
+}
+
+bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == menuBar() && (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+        PlaceLamps();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::PlaceLamps()
+{
+    if (!m_lamps)
+        return;
+    const QRect bar = menuBar()->geometry();
+    const int width = m_lamps->sizeHint().width();
+    m_lamps->setGeometry(bar.right() + 1 - width, bar.top(), width, bar.height());
+    m_lamps->raise();
 }
 
 // ---- view toggles and settings commands ------------------------------------------------

@@ -26,6 +26,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -104,12 +106,24 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent)
     auto group = [this](QBoxLayout *into, int id, const QString &title) {
         auto *box = Ctrl(new QGroupBox(title, this), id);
         auto *layout = new QVBoxLayout(box);
+        layout->setContentsMargins(6, 4, 6, 4);
+        layout->setSpacing(3);
         into->addWidget(box);
         return layout;
     };
     auto *row = new QHBoxLayout(this);
-    auto *column = new QVBoxLayout;
-    row->addLayout(column);
+    // The command column keeps its natural size and scrolls when the page is
+    // lower than it; the graph gives way first.
+    auto *commands = new QWidget(this);
+    commands->setObjectName(QStringLiteral("commandColumn"));
+    auto *column = new QVBoxLayout(commands);
+    column->setContentsMargins(0, 0, 0, 0);
+    m_commandScroll = new QScrollArea(this);
+    m_commandScroll->setObjectName(QStringLiteral("commandScroll"));
+    m_commandScroll->setFrameShape(QFrame::NoFrame);
+    m_commandScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_commandScroll->setWidgetResizable(true);
+    row->addWidget(m_commandScroll);
     auto *oper = group(column, IDC_GRAPH_OPER_GROUP, QStringLiteral("Graph Oper"));
     connect(AddButton(oper, IDC_GRAPH_SAVE, QStringLiteral("Save")), &QPushButton::clicked, this,
             &CViewWaveGraphDlg::SaveWaveGraphFile);
@@ -127,16 +141,28 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent)
             &CViewWaveGraphDlg::OnAuto);
     connect(AddButton(mode, IDC_GRAPH_MANU, QStringLiteral("Manu")), &QPushButton::clicked, this,
             &CViewWaveGraphDlg::OnManu);
+    // Boxes two abreast, so the column fits a laptop's height.
+    auto columns = [](QBoxLayout *into) {
+        auto *pair = new QHBoxLayout;
+        auto *first = new QVBoxLayout, *second = new QVBoxLayout;
+        pair->addLayout(first);
+        pair->addLayout(second);
+        into->addLayout(pair);
+        return std::pair{first, second};
+    };
     auto *measure = group(refresh, IDC_GRAPH_MEASURE_GROUP, QStringLiteral("Measure"));
-    AddCheck(measure, IDC_GRAPH_MEASURE_CH1, QStringLiteral("CH1 "));
-    AddCheck(measure, IDC_GRAPH_MEASURE_CH2, QStringLiteral("CH2"));
-    AddCheck(measure, IDC_GRAPH_MEASURE_CH3, QStringLiteral("CH3 "));
-    AddCheck(measure, IDC_GRAPH_MEASURE_CH4, QStringLiteral("CH4 "));
+    const auto [measureLeft, measureRight] = columns(measure);
+    AddCheck(measureLeft, IDC_GRAPH_MEASURE_CH1, QStringLiteral("CH1 "));
+    AddCheck(measureRight, IDC_GRAPH_MEASURE_CH2, QStringLiteral("CH2"));
+    AddCheck(measureLeft, IDC_GRAPH_MEASURE_CH3, QStringLiteral("CH3 "));
+    AddCheck(measureRight, IDC_GRAPH_MEASURE_CH4, QStringLiteral("CH4 "));
     connect(AddButton(refresh, IDC_GRAPH_REFRESH, QStringLiteral("Refresh")), &QPushButton::clicked, this,
             &CViewWaveGraphDlg::RefreshWaveGraph);
     auto *show = group(column, IDC_GRAPH_SHOW_GROUP, QStringLiteral("Graph Show"));
+    const auto [liveColumn, fileColumn] = columns(show);
+    fileColumn->setAlignment(Qt::AlignTop);
     for (int i = 0; i < 7; ++i) {
-        QCheckBox *box = AddCheck(show, kShowIds[i], QString::fromLatin1(kCurveNames[i]));
+        QCheckBox *box = AddCheck(i < 4 ? liveColumn : fileColumn, kShowIds[i], QString::fromLatin1(kCurveNames[i]));
         QPalette palette = box->palette();
         palette.setColor(QPalette::WindowText, FromColorRef(kPlotColours[i]));
         box->setPalette(palette);
@@ -146,6 +172,9 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent)
         connect(box, &QCheckBox::toggled, this, [this, i] { OnShowBox(i + 1); });
     }
     column->addStretch(1);
+    m_commandScroll->setWidget(commands);
+    m_commandScroll->setMinimumWidth(commands->sizeHint().width() +
+                                     m_commandScroll->verticalScrollBar()->sizeHint().width());
 
     auto *right = new QVBoxLayout;
     row->addLayout(right, 1);
@@ -209,7 +238,14 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent)
         m_paramView->setColumnWidth(c, 110);
     m_paramView->setShowGrid(true);
     m_paramView->setStyleSheet(QStringLiteral("QTableView { background: %1; }").arg(FromColorRef(0x00C1F0F0).name()));
-    right->addWidget(m_paramView, 1);
+    // All five rows stay in view whatever the window's height.
+    m_paramView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_paramView->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_paramView->setFixedHeight(m_paramView->horizontalHeader()->sizeHint().height() +
+                                kParamRows * m_paramView->verticalHeader()->defaultSectionSize() +
+                                m_paramView->horizontalScrollBar()->sizeHint().height() +
+                                2 * m_paramView->frameWidth() + 2);
+    right->addWidget(m_paramView);
 
     if (!g_bGraphHasData) {
         for (int id : kShowIds)
@@ -329,6 +365,13 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
 
 void CViewWaveGraphDlg::DrawAfterRefresh()
 {
+    // A record shorter than the last one leaves the older samples behind it
+    // in the buffer; the table shows zeros past the new count.
+    for (int n = 1; n <= 4; ++n) {
+        const LiveChannel live = Live(n);
+        if (g_bChOpen[n - 1] && live.points >= 0 && live.points < kRecordBytes)
+            std::memset(live.wave + live.points, 0, size_t(kRecordBytes - live.points));
+    }
     for (int n = 1; n <= 4; ++n) {
         ChannelSlot &slot = g_ChannelSlots[n];
         slot.bHasWave = 0;

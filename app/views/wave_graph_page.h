@@ -14,6 +14,7 @@ class QCPGraph;
 class QCPItemStraightLine;
 class QCPItemText;
 class QLabel;
+class QScrollArea;
 class QTableView;
 class TextTable;
 
@@ -80,4 +81,5 @@ private:
     QTableView *m_paramView = nullptr;
     TextTable *m_params = nullptr;
     QLabel *m_cursor = nullptr;
+    QScrollArea *m_commandScroll = nullptr;
 };
