@@ -16,8 +16,27 @@ import sys
 import tempfile
 import time
 
-import pyatspi
-from gi.repository import Atspi, GLib
+
+def wait_for(predicate, timeout=30):
+    end = time.time() + timeout
+    while time.time() < end:
+        found = predicate()
+        if found:
+            return found
+        time.sleep(0.3)
+    return None
+
+
+# The session bus starts the accessibility bus's launcher on the first
+# question for its address (one launcher, so the program and this client share
+# its bus) and answers once that bus is up. The client joins it as it loads.
+if not wait_for(lambda: subprocess.run(["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus",
+                                        "/org/a11y/bus", "org.a11y.Bus.GetAddress"],
+                                       capture_output=True).returncode == 0, timeout=30):
+    raise SystemExit("no accessibility bus")
+
+import pyatspi  # noqa: E402
+from gi.repository import Atspi, GLib  # noqa: E402
 
 # Pages by the names they carry for assistive technology.
 EXPECTED = {
@@ -70,7 +89,7 @@ def walk(node, depth=0):
         yield from walk(node.getChildAtIndex(i), depth + 1)
 
 
-def find_app(name, timeout=20):
+def find_app(name, timeout=40):
     end = time.time() + timeout
     while time.time() < end:
         desktop = pyatspi.Registry.getDesktop(0)
@@ -112,16 +131,6 @@ def press_opening(app, name):
         pass
     finally:
         Atspi.set_timeout(-1, -1)
-
-
-def wait_for(predicate, timeout=15):
-    end = time.time() + timeout
-    while time.time() < end:
-        found = predicate()
-        if found:
-            return found
-        time.sleep(0.3)
-    return None
 
 
 def dialog_named(app, title):
@@ -200,11 +209,17 @@ def run(vantor, sim, language, display):
                XDG_DATA_HOME=os.path.join(work, "data"),
                FERRULE_SIM_SOCKET=os.path.join(work, "usb.sock"))  # no instrument until the panel's check
     env.pop("QT_QPA_PLATFORM", None)
+    log = open(os.path.join(work, "vantor.log"), "w+", encoding="utf-8", errors="replace")
     proc = subprocess.Popen([os.path.join(program, os.path.basename(vantor))], env=env,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                            stdout=log, stderr=subprocess.STDOUT)
     failures = []
     try:
-        app = find_app("Vantor")
+        try:
+            app = find_app("Vantor")
+        except SystemExit as e:
+            log.seek(0)
+            return [f"{language}: {e} (program {'running' if proc.poll() is None else f'ended {proc.returncode}'}):"
+                    f" {log.read()[-2000:]}"]
         lamps = [n for n in walk(app) if n.name in ("Link lamp", "Bind lamp")]
         if len(lamps) != 2 or not all(n.description for n in lamps):
             failures.append(f"{language}: lamps without their state: {[(n.name, n.description) for n in lamps]}")
@@ -226,6 +241,7 @@ def run(vantor, sim, language, display):
     finally:
         proc.terminate()
         proc.wait(10)
+        log.close()
         shutil.rmtree(work, ignore_errors=True)
     return failures
 
@@ -233,16 +249,18 @@ def run(vantor, sim, language, display):
 def main():
     vantor = os.path.abspath(sys.argv[1])
     sim = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
-    display = ":%d" % (60 + os.getpid() % 30)
-    xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1366x768x24"], stdout=subprocess.DEVNULL,
-                            stderr=subprocess.DEVNULL)
-    bus = subprocess.Popen(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"],
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    time.sleep(1.5)
+    # A free display, told by Xvfb once it takes connections.
+    ready, told = os.pipe()
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(told), "-screen", "0", "1366x768x24"], pass_fds=(told,),
+                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(told)
+    with os.fdopen(ready) as f:
+        display = ":" + f.readline().strip()
+    if display == ":":
+        raise SystemExit("Xvfb did not start")
     try:
         failures = run(vantor, sim, "EN", display) + run(vantor, sim, "ZH", display)
     finally:
-        bus.terminate()
         xvfb.terminate()
     for f in failures:
         print("FAIL:", f)
