@@ -868,7 +868,7 @@ void CMainFrame::OnRefreshTick()
         if (CViewWaveGraphDlg *graph = m_wndRight->graphPage())
             graph->RefreshWaveGraph();
         if (m_wndRight->m_pPanel) {
-            m_wndRight->m_pPanel->ShowLamps();
+            m_wndRight->m_pPanel->RefreshFromTick();
             link().pause(500);
         }
         RunProgress(5, 0, 0);
@@ -893,7 +893,7 @@ void CMainFrame::OnShowPanel()
     m_wndRight->SelectTab(TAB_WAVE_GRAPH);
     CSimulantUIDlg panel(this);
     m_wndRight->m_pPanel = &panel;
-    ui().runDialog(&panel);
+    panel.ShowPanel();
     m_wndRight->m_pPanel = nullptr;
 }
 

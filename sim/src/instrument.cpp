@@ -335,6 +335,12 @@ std::vector<uint8_t> Instrument::recentCommands() const
     return recent_;
 }
 
+std::vector<KeyPress> Instrument::keysPressed() const
+{
+    std::lock_guard lock(mutex_);
+    return keys_;
+}
+
 std::array<uint8_t, kLampCount> Instrument::lampsLocked() const
 {
     std::array<uint8_t, kLampCount> l{};
@@ -413,6 +419,9 @@ std::vector<uint8_t> Instrument::dispatch(uint8_t command, const uint8_t *payloa
     case CmdKey:
         if (n < 2)
             return statusOnly(1);
+        if (keys_.size() == kKeyLog)
+            keys_.erase(keys_.begin());
+        keys_.push_back({payload[0], payload[1]});
         return keyReply(payload[0], payload[1]);
     case CmdRead:
         if (n < 2)
@@ -633,7 +642,16 @@ std::vector<uint8_t> Instrument::keyReply(uint8_t code, uint8_t count)
             l = std::clamp(l + steps, -128, 127);
             break;
         }
-        case Knob::Universal: break;
+        case Knob::Universal:
+            if (state_.cursor) {
+                // Six divisions either side of the centre.
+                state_.cursorPosition = std::clamp(state_.cursorPosition + steps, -150, 150);
+            } else {
+                // A twenty-fifth of a division per detent, 100 ns to 10 s.
+                state_.holdoff =
+                    std::clamp(state_.holdoff + steps * timePerDivSeconds(state_.timeIndex) / 25.0, 100e-9, 10.0);
+            }
+            break;
         }
         return statusOnly(0);
     }

@@ -130,8 +130,27 @@ TEST(Knobs, TimeBasePositionOffsetAndLevel)
     EXPECT_EQ(inst.state().channels[0].triggerLevel, 4);
     press(inst, 102, 6);
     EXPECT_EQ(inst.state().channels[0].triggerLevel, -2);
-    EXPECT_EQ(press(inst, 219, 3), 0);  // the universal knob has nothing to move here
-    EXPECT_EQ(press(inst, 228, 3), 0);
+
+    // The universal knob: the trigger holdoff, or the cursor while CURSOR is lit.
+    const double step = vsim::timePerDivSeconds(inst.state().timeIndex) / 25.0;
+    EXPECT_EQ(press(inst, 219, 3), 0);
+    EXPECT_NEAR(inst.state().holdoff, 100e-9 + 3 * step, step * 1e-9);
+    press(inst, 228, 200);
+    EXPECT_DOUBLE_EQ(inst.state().holdoff, 100e-9);
+    press(inst, 45);
+    press(inst, 228, 7);
+    EXPECT_EQ(inst.state().cursorPosition, -7);
+    press(inst, 219, 255);
+    EXPECT_EQ(inst.state().cursorPosition, 150);
+    EXPECT_DOUBLE_EQ(inst.state().holdoff, 100e-9);
+
+    // What arrived, in order, code and count.
+    const std::vector<vsim::KeyPress> keys = inst.keysPressed();
+    ASSERT_GE(keys.size(), 2u);
+    EXPECT_EQ(keys[keys.size() - 2].code, 228);
+    EXPECT_EQ(keys[keys.size() - 2].count, 7);
+    EXPECT_EQ(keys.back().code, 219);
+    EXPECT_EQ(keys.back().count, 255);
 }
 
 TEST(Knobs, TheStatusReportsWhatTheKnobsSet)

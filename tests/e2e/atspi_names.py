@@ -2,9 +2,11 @@
 
 Every push button and check box of the operation pane, the wave graph page
 and the wave data page is found by its own name through AT-SPI, in English
-and in Chinese; the lamps give their state.
+and in Chinese; the lamps give their state. With the virtual instrument, the
+virtual front panel too: its keys, knobs and lamps by name, and a key pressed
+through AT-SPI lights its lamp.
 
-Run inside a D-Bus session: dbus-run-session -- python3 atspi_names.py VANTOR
+Run inside a D-Bus session: dbus-run-session -- python3 atspi_names.py VANTOR [VANTOR-SIM]
 """
 
 import os
@@ -14,7 +16,19 @@ import sys
 import tempfile
 import time
 
+
+def wait_for(predicate, timeout=30):
+    end = time.time() + timeout
+    while time.time() < end:
+        found = predicate()
+        if found:
+            return found
+        time.sleep(0.3)
+    return None
+
+
 import pyatspi
+from gi.repository import Atspi, GLib
 
 # Pages by the names they carry for assistive technology.
 EXPECTED = {
@@ -34,6 +48,24 @@ EXPECTED = {
     },
 }
 ROLES = {pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX}
+
+# The virtual front panel: the tool-bar buttons that open it, its title, the
+# names of its keys (check boxes, checked while lit, when they carry a lamp),
+# knobs and commands, and the key pressed to light its lamp (CH3 is off at
+# power-on).
+PANEL = {
+    "EN": {"connect": "Connect", "panel": "Panel", "disconnect": "Disc", "title": "Virtual Pane",
+           "close": "Close", "key": "CH3", "bound": "bound",
+           "names": ["RUN/STOP", "SINGLE", "AUTO", "CH1", "CH2", "CH3", "CH4", "MATH", "REF", "CURSOR",
+                     "MB_1", "MB_5", "DEF/SET", "SET 50%", "FORCE", "T_MENU", "H_MENU", "TRIG'D",
+                     "Push the S/div knob", "Push the CH4 V/div knob", "Knob Done", "Refresh", "Close",
+                     "CH1 VOLTS/DIV", "CH4 POSITION", "SEC/DIV", "HORIZONTAL POSITION", "LEVEL", "UNIVERSAL"]},
+    "ZH": {"connect": "连接", "panel": "面板", "disconnect": "断开", "title": "虚拟面板", "close": "关闭",
+           "key": "通道3", "bound": "已绑定",
+           "names": ["运行/停止", "单次", "通道1", "通道3", "数学", "光标", "已触发", "旋钮完成", "刷新", "关闭",
+                     "CH1 伏/格", "秒/格", "电平", "通用旋钮"]},
+}
+PANEL_ROLES = ROLES | {pyatspi.ROLE_SPIN_BUTTON}
 
 
 SKIPPED = {pyatspi.ROLE_TABLE, pyatspi.ROLE_TREE_TABLE, pyatspi.ROLE_LIST}  # their cells are many
@@ -73,15 +105,85 @@ def names_under(app, page_name):
     return best
 
 
-def press(app, name):
+def press(app, name, roles=(pyatspi.ROLE_PUSH_BUTTON,)):
     for node in walk(app):
-        if node.getRole() == pyatspi.ROLE_PUSH_BUTTON and node.name == name:
+        if node.getRole() in roles and node.name == name:
             node.queryAction().doAction(0)
             return
     raise SystemExit(f"no button {name!r}")
 
 
-def run(vantor, language, display):
+def press_opening(app, name):
+    """Presses a tool button that opens a modal window: its answer only comes
+    when the window closes, so do not wait for it."""
+    Atspi.set_timeout(1000, -1)
+    try:
+        press(app, name)
+    except GLib.GError:
+        pass
+    finally:
+        Atspi.set_timeout(-1, -1)
+
+
+def dialog_named(app, title):
+    for i in range(app.childCount):
+        window = app.getChildAtIndex(i)
+        if window is not None and window.name == title:
+            return window
+    return None
+
+
+def bound(app):
+    return next((n.description for n in walk(app) if n.name == "Bind lamp"), None)
+
+
+def lit(node):
+    return node.getState().contains(pyatspi.STATE_CHECKED)
+
+
+def check_panel(app, language, sim, socket):
+    """Connects to the virtual instrument, opens the panel, reads it, presses
+    a key through AT-SPI and closes it all again."""
+    texts = PANEL[language]
+    failures = []
+    instrument = subprocess.Popen([sim, "--usb-socket", socket, "--quiet"], stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+    try:
+        wait_for(lambda: os.path.exists(socket))
+        time.sleep(1)  # the program notices the device's arrival
+        press(app, texts["connect"])
+        if not wait_for(lambda: bound(app) == texts["bound"]):
+            return [f"{language}: the virtual instrument did not bind"]
+        press_opening(app, texts["panel"])
+        panel = wait_for(lambda: dialog_named(app, texts["title"]))
+        if panel is None:
+            return [f"{language}: no window {texts['title']!r}"]
+        nodes = [n for n in walk(panel) if n.getRole() in PANEL_ROLES]
+        names = [n.name for n in nodes]
+        for name in texts["names"]:
+            if names.count(name) != 1:
+                failures.append(f"{language}/panel: {name!r} found {names.count(name)} times in {names}")
+        unnamed = [n.getRoleName() for n in nodes if not n.name]
+        if unnamed:
+            failures.append(f"{language}/panel: controls without a name: {unnamed}")
+        key = next((n for n in nodes if n.name == texts["key"]), None)
+        if key is not None:
+            if key.getRole() != pyatspi.ROLE_CHECK_BOX or lit(key):
+                failures.append(f"{language}/panel: {texts['key']!r} is not a dark lamp key: {key.getRoleName()}")
+            key.queryAction().doAction(0)
+            if not wait_for(lambda: lit(key)):
+                failures.append(f"{language}/panel: {texts['key']!r} did not light after its key")
+        press(panel, texts["close"])
+        wait_for(lambda: dialog_named(app, texts["title"]) is None)
+        press(app, texts["disconnect"])
+        wait_for(lambda: bound(app) != texts["bound"])
+    finally:
+        instrument.terminate()
+        instrument.wait(10)
+    return failures
+
+
+def run(vantor, sim, language, display):
     work = tempfile.mkdtemp(prefix="vantor-atspi-")
     # A program folder of its own (set.ini and logs beside the program), with
     # the build's libraries where the program's run path looks for them.
@@ -96,13 +198,20 @@ def run(vantor, language, display):
         f.write(f"[Set]\nProvide=Tressel\nLanguage={language}\n")
     env = dict(os.environ, DISPLAY=display, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", QT_ACCESSIBILITY="1",
                HOME=work, XDG_CONFIG_HOME=os.path.join(work, "config"), XDG_RUNTIME_DIR=work,
-               XDG_DATA_HOME=os.path.join(work, "data"), FERRULE_SIM_SOCKET=os.path.join(work, "none.sock"))
+               XDG_DATA_HOME=os.path.join(work, "data"),
+               FERRULE_SIM_SOCKET=os.path.join(work, "usb.sock"))  # no instrument until the panel's check
     env.pop("QT_QPA_PLATFORM", None)
+    log = open(os.path.join(work, "vantor.log"), "w+", encoding="utf-8", errors="replace")
     proc = subprocess.Popen([os.path.join(program, os.path.basename(vantor))], env=env,
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                            stdout=log, stderr=subprocess.STDOUT)
     failures = []
     try:
-        app = find_app("Vantor")
+        try:
+            app = find_app("Vantor")
+        except SystemExit as e:
+            log.seek(0)
+            return [f"{language}: {e} (program {'running' if proc.poll() is None else f'ended {proc.returncode}'}):"
+                    f" {log.read()[-2000:]}"]
         lamps = [n for n in walk(app) if n.name in ("Link lamp", "Bind lamp")]
         if len(lamps) != 2 or not all(n.description for n in lamps):
             failures.append(f"{language}: lamps without their state: {[(n.name, n.description) for n in lamps]}")
@@ -119,9 +228,12 @@ def run(vantor, language, display):
             for name in wanted:
                 if names.count(name) != 1:
                     failures.append(f"{language}/{page}: {name!r} found {names.count(name)} times in {names}")
+        if sim:
+            failures += check_panel(app, language, sim, env["FERRULE_SIM_SOCKET"])
     finally:
         proc.terminate()
         proc.wait(10)
+        log.close()
         shutil.rmtree(work, ignore_errors=True)
     return failures
 
@@ -156,6 +268,7 @@ def start_accessibility_bus(folder, timeout=60):
 
 def main():
     vantor = os.path.abspath(sys.argv[1])
+    sim = os.path.abspath(sys.argv[2]) if len(sys.argv) > 2 else None
     private = tempfile.mkdtemp(prefix="vantor-atspi-bus-")
     os.environ.update(HOME=private, XDG_RUNTIME_DIR=private)
     xvfb, display = start_xvfb()
@@ -163,7 +276,7 @@ def main():
     bus = None
     try:
         bus = start_accessibility_bus(private)
-        failures = run(vantor, "EN", display) + run(vantor, "ZH", display)
+        failures = run(vantor, sim, "EN", display) + run(vantor, sim, "ZH", display)
     finally:
         if bus is not None:
             bus.terminate()

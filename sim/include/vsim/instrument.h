@@ -76,6 +76,16 @@ struct State {
     bool single = false;  // armed single acquisition
     bool math = false, ref = false, cursor = false;
     int triggerSource = 0;  // channel index 0..3
+    // The universal knob's two jobs: the cursor while CURSOR is lit, else
+    // the trigger holdoff.
+    int cursorPosition = 0;   // from the screen centre, in 1/25 division
+    double holdoff = 100e-9;  // seconds
+};
+
+// One key command as the instrument received it.
+struct KeyPress {
+    uint8_t code;
+    uint8_t count;
 };
 
 // 1-2-5 ladders: value in its unit and the unit index of the link's unit table.
@@ -135,6 +145,9 @@ public:
     uint32_t requestsHandled() const;
     // Command codes of the last requests handled, oldest first (at most 64).
     std::vector<uint8_t> recentCommands() const;
+    // The key commands received, oldest first (the last kKeyLog of them).
+    std::vector<KeyPress> keysPressed() const;
+    static constexpr size_t kKeyLog = 256;
 
     // The settings block: an encoding of the state.
     std::vector<uint8_t> encodeSettings() const;
@@ -157,6 +170,7 @@ private:
     std::vector<uint8_t> bitmap_;  // the image of the open transfer
     uint32_t handled_ = 0;
     std::vector<uint8_t> recent_;
+    std::vector<KeyPress> keys_;
 
     std::vector<uint8_t> dispatch(uint8_t command, const uint8_t *payload, size_t n);
     std::vector<uint8_t> readReply(uint8_t kind, uint8_t flag);
