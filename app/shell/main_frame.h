@@ -110,6 +110,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void BuildMenu();
@@ -121,6 +122,7 @@ private:
     void UpdateCommandStates();
     void SetPane(int pane, const QString &text);
     void PlaceProgress();
+    void PlaceLamps();
     void Message(const QString &text, const QString &title, vantor::MsgIcon icon);
     void MapSerialPorts();
     bool ExitGuard();

@@ -131,6 +131,7 @@ CLeftWnd::CLeftWnd(QWidget *parent) : QWidget(parent), m_tabs(Ctrl(new CRTTabCtr
 {
     setObjectName(QStringLiteral("CLeftWnd"));
     m_pPage = new CBaseOperation(m_tabs);
+    m_pPage->setAccessibleName(Tr("Base Oper", "基本操作"));
     if (m_tabs->AddPage(QStringLiteral("Base Oper"), 0, -1, m_pPage) < 0)
         DebugLog(QStringLiteral("动态创建‘基本操作面板’对话框 失败"), kNormal);
 }
@@ -250,6 +251,14 @@ CRightWnd::CRightWnd(QWidget *parent)
     m_pMeasure = new CViewWaveparamDlg(m_tabs);
     if (m_tabs->AddPage(QStringLiteral("测量值"), 4, -1, m_pMeasure) < 0)
         DebugLog(QStringLiteral("动态创建‘右窗口之波形测量值对话框’失败"), kFatal);
+    // The pages as assistive technology names them.
+    const std::pair<QWidget *, QString> names[] = {{m_pGraph, Tr("Wave Graph", "波形图像")},
+                                                   {m_pBitmap, Tr("DSO Bitmap", "设备位图")},
+                                                   {m_pData, Tr("Wave Data", "波形数据")},
+                                                   {m_pMeasure, Tr("Wave Measure", "波形测量值")}};
+    for (const auto &[page, name] : names)
+        if (page)
+            page->setAccessibleName(name);
 }
 
 CRightWnd::~CRightWnd() = default;

@@ -106,6 +106,12 @@ void CViewWavedataDlg::FillWaveDataColumn(int column, bool allRows)
     }
 }
 
+void CViewWavedataDlg::RefillChannelColumns()
+{
+    for (int n : {1, 3, 2, 4})
+        FillWaveDataColumn(n, false);
+}
+
 bool CViewWavedataDlg::WriteWaveFile(int column, int origin, const QString &path)
 {
     QFile file(path);

@@ -26,9 +26,8 @@ public:
     void SaveWaveDataFile();
     void PrintWaveData();
     void OnEdit();
-    // The table is rewritten by every refresh, so going to the page has
-    // nothing left to fill.
-    void RefillChannelColumns() {}
+    // Going to the page: the live columns 1, 3, 2, 4 from their buffers.
+    void RefillChannelColumns();
     void EnableOutputButtons();
 
     WaveDataTable *table() const { return m_table; }

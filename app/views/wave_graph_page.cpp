@@ -507,6 +507,13 @@ void CViewWaveGraphDlg::PrepareCurve(int channel, const uint8_t *samples, int co
 
 void CViewWaveGraphDlg::DrawAfterRefresh()
 {
+    // A record shorter than the last one leaves the older samples behind it
+    // in the buffer; the table shows zeros past the new count.
+    for (int n = 1; n <= 4; ++n) {
+        const LiveChannel live = Live(n);
+        if (g_bChOpen[n - 1] && live.points >= 0 && live.points < kRecordBytes)
+            std::memset(live.wave + live.points, 0, size_t(kRecordBytes - live.points));
+    }
     for (int n = 1; n <= 4; ++n) {
         ChannelSlot &slot = g_ChannelSlots[n];
         slot.bHasWave = 0;

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <list>
 #include <mutex>
@@ -31,7 +32,48 @@ constexpr int kPollMs = 50;
 
 std::runtime_error sysError(const std::string &what) { return std::runtime_error(what + ": " + std::strerror(errno)); }
 
+struct AddrInfoDeleter {
+    void operator()(addrinfo *a) const { ::freeaddrinfo(a); }
+};
+using AddrInfo = std::unique_ptr<addrinfo, AddrInfoDeleter>;
+
+// The IPv4 address the TCP endpoint binds for host (empty: every interface).
+AddrInfo resolveListen(const std::string &host, uint16_t port)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV | AI_PASSIVE;
+    addrinfo *found = nullptr;
+    std::string service = std::to_string(port);
+    if (::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found) != 0 || !found)
+        throw std::runtime_error("cannot resolve " + host);
+    return AddrInfo(found);
+}
+
+bool isLoopback(const addrinfo &a)
+{
+    const auto *in = reinterpret_cast<const sockaddr_in *>(a.ai_addr);
+    return a.ai_family == AF_INET && (ntohl(in->sin_addr.s_addr) >> 24) == 127;
+}
+
+std::string peerText(const sockaddr_in &peer)
+{
+    char text[INET_ADDRSTRLEN] = "?";
+    ::inet_ntop(AF_INET, &peer.sin_addr, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(ntohs(peer.sin_port));
+}
+
 }  // namespace
+
+bool isLoopbackHost(const std::string &host)
+{
+    try {
+        return isLoopback(*resolveListen(host, 0));
+    } catch (const std::runtime_error &) {
+        return false;
+    }
+}
 
 // ---- shared by the transports -------------------------------------------
 
@@ -169,6 +211,9 @@ struct Server::Impl : Link {
     std::list<PtyEndpoint> pty;
     UsbHandle usb;
     std::mutex mutex;
+    std::function<void(const std::string &)> log = [](const std::string &line) {
+        std::fprintf(stderr, "vantor-sim: %s\n", line.c_str());
+    };
 
     void acceptLoop(TcpEndpoint &ep);
 };
@@ -180,11 +225,11 @@ void Server::Impl::acceptLoop(TcpEndpoint &ep)
         int r = ::poll(&p, 1, kPollMs);
         if (r <= 0)
             continue;
-        int fd = ::accept4(ep.listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        sockaddr_in peer{};
+        socklen_t peerLen = sizeof peer;
+        int fd = ::accept4(ep.listenFd, reinterpret_cast<sockaddr *>(&peer), &peerLen, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
-        int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         std::lock_guard lock(ep.mutex);
         // Reap connections that have ended.
         for (auto it = ep.connections.begin(); it != ep.connections.end();) {
@@ -196,6 +241,16 @@ void Server::Impl::acceptLoop(TcpEndpoint &ep)
                 ++it;
             }
         }
+        // Each connection is a thread and a share of the instrument: a client
+        // that opens them without end must not take the server down with it.
+        if (ep.connections.size() >= Server::kMaxTcpConnections) {
+            log("refused the connection from " + peerText(peer) + ": " + std::to_string(ep.connections.size()) +
+                " connections are open already");
+            ::close(fd);
+            continue;
+        }
+        int one = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         TcpEndpoint::Connection &c = ep.connections.emplace_back();
         c.fd = fd;
         c.thread = std::thread([this, &c] {
@@ -212,30 +267,23 @@ Server::~Server() { stop(); }
 
 void Server::setPieceDelay(int milliseconds) { impl_->pieceDelay = std::max(0, milliseconds); }
 
-uint16_t Server::startTcp(const std::string &host, uint16_t port)
+uint16_t Server::startTcp(const std::string &host, uint16_t port, bool allowRemote)
 {
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_flags = AI_NUMERICSERV | AI_PASSIVE;
-    addrinfo *found = nullptr;
+    AddrInfo found = resolveListen(host, port);
+    if (!allowRemote && !isLoopback(*found))
+        throw std::invalid_argument((host.empty() ? std::string("every interface") : host) +
+                                    " is not a loopback address");
     std::string service = std::to_string(port);
-    if (::getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found) != 0 || !found)
-        throw std::runtime_error("cannot resolve " + host);
     int fd = ::socket(found->ai_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        ::freeaddrinfo(found);
+    if (fd < 0)
         throw sysError("socket");
-    }
     int one = 1;
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     if (::bind(fd, found->ai_addr, found->ai_addrlen) != 0 || ::listen(fd, 8) != 0) {
-        ::freeaddrinfo(found);
         auto e = sysError("bind " + host + ":" + service);
         ::close(fd);
         throw e;
     }
-    ::freeaddrinfo(found);
     sockaddr_in bound{};
     socklen_t len = sizeof bound;
     ::getsockname(fd, reinterpret_cast<sockaddr *>(&bound), &len);
@@ -281,6 +329,13 @@ void Server::replugUsb()
 }
 
 bool Server::usbAvailable() const { return usbSupported(); }
+
+void Server::setLog(std::function<void(const std::string &)> log)
+{
+    std::lock_guard lock(impl_->mutex);
+    if (log)
+        impl_->log = std::move(log);
+}
 
 void Server::stop()
 {

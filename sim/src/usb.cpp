@@ -2,6 +2,7 @@
 // reply is read on pipe 8. The host reads the 16-byte header first and then
 // the whole frame again from its start, so every read is served from the
 // start of the pending reply, and the reply is gone once a read covered it.
+// A reply cut short (the truncate fault) is a short transfer, never padding.
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -91,6 +92,7 @@ UsbHandle startUsbEndpoint(const Link &link, Instrument &instrument, const std::
     UsbEndpoint *raw = ep.get();
     ep->device.setWriteHandler([raw](uint16_t pipe, const std::vector<uint8_t> &bytes) { raw->onWrite(pipe, bytes); });
     ep->device.setReadHandler([raw](uint16_t pipe, uint16_t count) { return raw->onRead(pipe, count); });
+    ep->device.setShortReplies(true);
     if (!ep->device.start())
         throw std::runtime_error("cannot serve the USB socket " + path);
     return ep;

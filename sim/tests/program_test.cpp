@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "helpers.h"
+#include "vsim/server.h"
 
 using namespace vsimtest;
 
@@ -24,15 +25,18 @@ class Program {
 public:
     explicit Program(std::vector<std::string> args)
     {
-        int in[2], out[2];
+        int in[2], out[2], err[2];
         EXPECT_EQ(::pipe(in), 0);
         EXPECT_EQ(::pipe(out), 0);
+        EXPECT_EQ(::pipe(err), 0);
         pid_ = ::fork();
         if (pid_ == 0) {
             ::dup2(in[0], 0);
             ::dup2(out[1], 1);
+            ::dup2(err[1], 2);
             ::close(in[1]);
             ::close(out[0]);
+            ::close(err[0]);
             std::vector<char *> argv{const_cast<char *>(VSIM_PROGRAM)};
             for (std::string &a : args)
                 argv.push_back(a.data());
@@ -42,8 +46,10 @@ public:
         }
         ::close(in[0]);
         ::close(out[1]);
+        ::close(err[1]);
         toChild_ = in[1];
         fromChild_ = out[0];
+        errFromChild_ = err[0];
     }
     ~Program()
     {
@@ -53,27 +59,11 @@ public:
         }
         ::close(toChild_);
         ::close(fromChild_);
+        ::close(errFromChild_);
     }
-    // One line of its standard output; empty after 5 s of silence or at its end.
-    std::string line()
-    {
-        for (;;) {
-            size_t nl = pending_.find('\n');
-            if (nl != std::string::npos) {
-                std::string l = pending_.substr(0, nl);
-                pending_.erase(0, nl + 1);
-                return l;
-            }
-            pollfd p{fromChild_, POLLIN, 0};
-            if (::poll(&p, 1, 5000) <= 0)
-                return "";
-            char buf[256];
-            ssize_t n = ::read(fromChild_, buf, sizeof buf);
-            if (n <= 0)
-                return "";
-            pending_.append(buf, size_t(n));
-        }
-    }
+    // One line of its standard output or error; empty after 5 s of silence or at its end.
+    std::string line() { return lineFrom(fromChild_, pending_); }
+    std::string errorLine() { return lineFrom(errFromChild_, errPending_); }
     void say(const std::string &command)
     {
         std::string l = command + "\n";
@@ -95,9 +85,29 @@ public:
     }
 
 private:
+    static std::string lineFrom(int fd, std::string &pending)
+    {
+        for (;;) {
+            size_t nl = pending.find('\n');
+            if (nl != std::string::npos) {
+                std::string l = pending.substr(0, nl);
+                pending.erase(0, nl + 1);
+                return l;
+            }
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 5000) <= 0)
+                return "";
+            char buf[256];
+            ssize_t n = ::read(fd, buf, sizeof buf);
+            if (n <= 0)
+                return "";
+            pending.append(buf, size_t(n));
+        }
+    }
+
     pid_t pid_ = -1;
-    int toChild_ = -1, fromChild_ = -1;
-    std::string pending_;
+    int toChild_ = -1, fromChild_ = -1, errFromChild_ = -1;
+    std::string pending_, errPending_;
 };
 
 int connectTo(const std::string &endpoint)
@@ -183,6 +193,68 @@ TEST(Program, PrintsEveryEndpointAndRemovesItsSocketOnTerm)
     sim.signal(SIGTERM);
     EXPECT_EQ(sim.wait(), 0);
     EXPECT_NE(::stat(sock.c_str(), &st), 0);
+}
+
+TEST(Program, ListensBeyondLoopbackOnlyWhenAllowedAndThenWarns)
+{
+    struct Case {
+        std::vector<std::string> args;
+        bool serves;
+        const char *saysOnError;  // in the first line of standard error
+    };
+    const Case cases[] = {
+        {{"--tcp", "127.0.0.2:0"}, true, ""},
+        {{"--tcp", "localhost:0"}, true, ""},
+        {{"--tcp", "0.0.0.0:0"}, false, "not a loopback address; give --allow-remote"},
+        {{"--tcp", ":0"}, false, "not a loopback address; give --allow-remote"},
+        {{"--tcp", "0.0.0.0:0", "--allow-remote"}, true, "the instrument protocol has no authentication"},
+    };
+    for (const Case &c : cases) {
+        std::vector<std::string> args = c.args;
+        args.push_back("--quiet");
+        Program sim(args);
+        SCOPED_TRACE(c.args[1]);
+        if (c.serves) {
+            EXPECT_EQ(sim.line().rfind("tcp " + c.args[1].substr(0, c.args[1].size() - 1), 0), 0u);
+            sim.signal(SIGTERM);
+        }
+        EXPECT_EQ(sim.wait(), c.serves ? 0 : 2);
+        EXPECT_NE(sim.errorLine().find(c.saysOnError), std::string::npos);
+    }
+}
+
+TEST(Program, BoundsItsConnectionsAndSaysWhenItRefusesOne)
+{
+    Program sim({"--tcp", "127.0.0.1:0", "--quiet"});
+    std::string endpoint = sim.line().substr(4);
+    std::vector<int> open;
+    for (size_t i = 0; i < vsim::Server::kMaxTcpConnections; ++i) {
+        open.push_back(connectTo(endpoint));
+        ASSERT_TRUE(bind(open.back()).ok) << i;
+    }
+    int extra = connectTo(endpoint);
+    EXPECT_FALSE(bind(extra).ok);
+    ::close(extra);
+    EXPECT_EQ(sim.errorLine().rfind("vantor-sim: refused the connection from 127.0.0.1:", 0), 0u);
+    EXPECT_TRUE(bind(open[1]).ok);  // the ones it serves are untouched
+
+    // A place that frees up is taken again once the server has seen it go.
+    ::close(open[0]);
+    open.erase(open.begin());
+    bool served = false;
+    for (int i = 0; i < 100 && !served; ++i) {
+        int fd = connectTo(endpoint);
+        served = bind(fd).ok;
+        if (served) {
+            open.push_back(fd);
+        } else {
+            ::close(fd);
+            ::usleep(20000);
+        }
+    }
+    EXPECT_TRUE(served);
+    for (int fd : open)
+        ::close(fd);
 }
 
 TEST(Program, OptionsItCannotUseAreRefused)

@@ -58,12 +58,14 @@ public:
             ::send(fd_, m.data(), m.size(), MSG_NOSIGNAL);
         }
     }
-    // One read transfer on pipe 8; nothing when the device stays silent.
+    // One read transfer on pipe 8; nothing when the device stays silent or
+    // ends the transfer short. The size of every piece that came is kept.
     std::optional<std::vector<uint8_t>> read(uint16_t count)
     {
         uint16_t pieces = uint16_t((count + FERRULE_SIM_PIECE - 1) / FERRULE_SIM_PIECE);
         command(0x8000 | 8, uint16_t(pieces * FERRULE_SIM_PIECE), count);
         std::vector<uint8_t> out;
+        pieceSizes.clear();
         for (uint16_t i = 0; i < pieces; ++i) {
             uint8_t token[3] = {FERRULE_SIM_EP_READ, 0x00, 0x02};
             ::send(fd_, token, sizeof token, MSG_NOSIGNAL);
@@ -72,6 +74,8 @@ public:
                 return std::nullopt;  // a silent pipe
             uint8_t m[1 + FERRULE_SIM_PIECE];
             ssize_t n = ::recv(fd_, m, sizeof m, 0);
+            if (n >= 1)
+                pieceSizes.push_back(size_t(n - 1));
             if (n <= 1)
                 return std::nullopt;
             out.insert(out.end(), m + 1, m + n);
@@ -79,6 +83,7 @@ public:
         out.resize(count);
         return out;
     }
+    std::vector<size_t> pieceSizes;
 
 private:
     int fd_ = -1;
@@ -158,6 +163,21 @@ TEST_F(Usb, DisconnectVanishesInTheMiddleOfTheReply)
     server_.replugUsb();
     Host again(path_);
     EXPECT_TRUE(exchange(again, request(vsim::CmdBind)).ok);
+}
+
+TEST_F(Usb, ATruncatedReplyIsAShortTransferNeverPadding)
+{
+    // Cut inside a piece, and on a piece boundary (an empty piece ends it).
+    const std::pair<int, std::vector<size_t>> cases[] = {{700, {512, 188}}, {1024, {512, 512, 0}}};
+    for (const auto &[cut, pieces] : cases) {
+        inst_.inject({Fault::Truncate, 0, cut});
+        Host host(path_);
+        host.write(readRequest(1));
+        auto head = host.read(16);
+        ASSERT_TRUE(head);
+        EXPECT_FALSE(host.read(uint16_t(16 + be32(&(*head)[8]))));
+        EXPECT_EQ(host.pieceSizes, pieces) << cut;
+    }
 }
 
 TEST_F(Usb, ATruncatedReplyEndsInSilence)

@@ -23,7 +23,11 @@ void onSignal(int) { g_stop = 1; }
 void usage(FILE *to)
 {
     std::fputs("usage: vantor-sim [options]\n"
-               "  --tcp [HOST:PORT]   serve TCP (alone: 127.0.0.1:8001)\n"
+               "  --tcp [HOST:PORT]   serve TCP (alone: 127.0.0.1:8001); HOST must be a\n"
+               "                      loopback address unless --allow-remote is given\n"
+               "  --allow-remote      let --tcp listen beyond this machine (the protocol has\n"
+               "                      no authentication: anyone who reaches the port\n"
+               "                      controls the instrument)\n"
                "  --pty               serve a pseudo-terminal serial line (prints its path)\n"
                "  --usb-socket PATH   serve the virtual-USB socket at PATH\n"
                "  --model CODE        product code (default 70, four channels)\n"
@@ -45,7 +49,7 @@ bool toInt(const std::string &s, long &out)
 
 int main(int argc, char **argv)
 {
-    bool tcp = false, pty = false, control = false, quiet = false;
+    bool tcp = false, pty = false, control = false, quiet = false, allowRemote = false;
     std::string tcpHost = "127.0.0.1", usbPath;
     long tcpPort = 8001, model = 70, seed = 1;
     std::vector<vsim::Fault> faults;
@@ -72,6 +76,8 @@ int main(int argc, char **argv)
                 if (!toInt(v.substr(colon + 1), tcpPort) || tcpPort < 0 || tcpPort > 65535)
                     return bad("bad port in --tcp " + v);
             }
+        } else if (a == "--allow-remote") {
+            allowRemote = true;
         } else if (a == "--pty") {
             pty = true;
         } else if (a == "--usb-socket" && hasValue) {
@@ -98,6 +104,10 @@ int main(int argc, char **argv)
     }
     if (!tcp && !pty && usbPath.empty())
         return bad("no endpoint: give --tcp, --pty or --usb-socket");
+    bool remote = tcp && !vsim::isLoopbackHost(tcpHost);
+    if (remote && !allowRemote)
+        return bad("--tcp " + (tcpHost.empty() ? std::string("(every interface)") : tcpHost) +
+                   " is not a loopback address; give --allow-remote to serve other machines");
 
     struct sigaction sa {};
     sa.sa_handler = onSignal;
@@ -111,8 +121,14 @@ int main(int argc, char **argv)
     vsim::Server server(instrument);
     try {
         if (tcp) {
-            uint16_t port = server.startTcp(tcpHost, uint16_t(tcpPort));
+            uint16_t port = server.startTcp(tcpHost, uint16_t(tcpPort), allowRemote);
             std::printf("tcp %s:%u\n", tcpHost.c_str(), unsigned(port));
+            // Said even with --quiet: it is the one thing an operator must not miss.
+            if (remote)
+                std::fprintf(stderr,
+                             "vantor-sim: warning: listening on %s:%u beyond this machine; the instrument protocol "
+                             "has no authentication, so anyone who can reach this port controls the instrument\n",
+                             tcpHost.empty() ? "0.0.0.0" : tcpHost.c_str(), unsigned(port));
         }
         if (pty)
             std::printf("pty %s\n", server.startPty().c_str());

@@ -136,6 +136,12 @@ void SimUsbDevice::setStall(bool stalled)
     stalled_ = stalled;
 }
 
+void SimUsbDevice::setShortReplies(bool on)
+{
+    std::lock_guard lock(mutex_);
+    shortReplies_ = on;
+}
+
 void SimUsbDevice::setReceivePaused(bool paused)
 {
     std::lock_guard lock(mutex_);
@@ -363,9 +369,11 @@ void SimUsbDevice::handleCommand(const std::uint8_t *data, std::size_t size)
     }
 
     ReadHandler handler;
+    bool shortReplies;
     {
         std::lock_guard lock(mutex_);
         handler = onRead_;
+        shortReplies = shortReplies_;
     }
     std::uint16_t pipe = static_cast<std::uint16_t>(cmd.pipe & ~kReadFlag);
     std::optional<std::vector<std::uint8_t>> bytes;
@@ -373,9 +381,12 @@ void SimUsbDevice::handleCommand(const std::uint8_t *data, std::size_t size)
         bytes = handler(pipe, cmd.count);
     if (!bytes)
         return;
-    bytes->resize(cmd.count, 0);
+    readShort_ = shortReplies && bytes->size() < cmd.count;
+    if (!readShort_)
+        bytes->resize(cmd.count, 0);
     readData_ = *bytes;
-    readData_.resize(cmd.transferLength, 0);
+    if (!readShort_)
+        readData_.resize(cmd.transferLength, 0);
     readOffset_ = 0;
     readPending_ = true;
     std::lock_guard lock(mutex_);
@@ -447,19 +458,22 @@ void SimUsbDevice::handleInToken(const std::uint8_t *data, std::size_t size)
     if (delay.count() > 0)
         std::this_thread::sleep_for(delay);
 
-    std::vector<std::uint8_t> message(1 + kPiece);
+    // A short transfer that ends on a piece boundary still needs its empty
+    // piece, or the host could not tell it from a pipe gone silent.
+    std::size_t length = std::min(kPiece, readData_.size() - readOffset_);
+    std::vector<std::uint8_t> message(1 + length);
     message[0] = FERRULE_SIM_EP_READ;
-    std::copy_n(readData_.begin() + static_cast<std::ptrdiff_t>(readOffset_), kPiece, message.begin() + 1);
-    readOffset_ += kPiece;
+    std::copy_n(readData_.begin() + static_cast<std::ptrdiff_t>(readOffset_), length, message.begin() + 1);
+    readOffset_ += length;
     ++readPiecesServed_;
-    if (readOffset_ >= readData_.size())
+    if (readOffset_ >= readData_.size() && (!readShort_ || length < kPiece))
         readPending_ = false;
     bool gone = false;
     {
         // The log is brought up to date before the host can see the piece.
         std::lock_guard lock(mutex_);
         if (shortPiece_) {
-            message.resize(1 + *shortPiece_);
+            message.resize(1 + std::min(*shortPiece_, length));
             shortPiece_.reset();
         }
         ++log_.piecesServed;

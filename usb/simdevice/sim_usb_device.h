@@ -34,8 +34,9 @@ public:
     // (pipe, the count bytes the host wrote)
     using WriteHandler = std::function<void(std::uint16_t pipe, const std::vector<std::uint8_t> &bytes)>;
     // (pipe without the 0x8000 read flag, count) -> the transfer's bytes.
-    // Fewer bytes than count are padded with zeros, more are cut; nothing
-    // means the device has no data and stays silent (the host times out).
+    // Fewer bytes than count are padded with zeros (or end the transfer short,
+    // see setShortReplies), more are cut; nothing means the device has no data
+    // and stays silent (the host times out).
     using ReadHandler =
         std::function<std::optional<std::vector<std::uint8_t>>(std::uint16_t pipe, std::uint16_t count)>;
 
@@ -91,6 +92,11 @@ public:
     void unplug() { stop(); }
     bool replug() { return start(); }
 
+    // On: a reply shorter than the count asked for is a short transfer, as on
+    // a real bulk pipe: its last piece is short (empty when the reply ends on a
+    // piece boundary) and nothing follows. Off (the default): it is padded.
+    void setShortReplies(bool on);
+
     // Fault hooks.
     void setStall(bool stalled);                          // ignore IN tokens
     void setReceivePaused(bool paused);                   // stop taking messages (host writes back up)
@@ -135,6 +141,7 @@ private:
     WriteHandler onWrite_;
     ReadHandler onRead_;
     bool stalled_ = false;
+    bool shortReplies_ = false;
     bool receivePaused_ = false;
     bool dropHostRequested_ = false;
     std::chrono::milliseconds replyDelay_{0};
@@ -150,9 +157,10 @@ private:
     bool stopRequested_ = false;
     std::optional<Command> writeInProgress_;
     std::vector<std::uint8_t> writeBuffer_;
-    std::vector<std::uint8_t> readData_;  // rounded up to whole pieces
+    std::vector<std::uint8_t> readData_;  // rounded up to whole pieces unless readShort_
     std::size_t readOffset_ = 0;
     bool readPending_ = false;
+    bool readShort_ = false;  // the transfer ends early, with a short or empty piece
     std::size_t readPiecesServed_ = 0;
     std::thread thread_;
 };

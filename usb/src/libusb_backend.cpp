@@ -95,22 +95,32 @@ public:
     IoResult write(Pipe pipe, const std::uint8_t *data, std::size_t size, std::chrono::milliseconds limit) override
     {
         int transferred = 0;
-        int rc = libusb_bulk_transfer(handle_, endpoints_.at(static_cast<std::size_t>(pipe)),
-                                      const_cast<std::uint8_t *>(data), static_cast<int>(size), &transferred,
-                                      timeoutMs(limit));
+        int rc = bulk(endpoints_.at(static_cast<std::size_t>(pipe)), const_cast<std::uint8_t *>(data), size,
+                      transferred, limit);
         return fromLibusb(rc, transferred, size);
     }
 
     IoResult read(std::uint8_t *data, std::size_t size, std::size_t &got, std::chrono::milliseconds limit) override
     {
         int transferred = 0;
-        int rc = libusb_bulk_transfer(handle_, endpoints_.at(static_cast<std::size_t>(Pipe::Read)), data,
-                                      static_cast<int>(size), &transferred, timeoutMs(limit));
+        int rc = bulk(endpoints_.at(static_cast<std::size_t>(Pipe::Read)), data, size, transferred, limit);
         got = transferred > 0 ? static_cast<std::size_t>(transferred) : 0;
         return fromLibusb(rc, transferred, size);
     }
 
 private:
+    // A stalled endpoint stays halted, failing every later transfer until the
+    // instrument is replugged, unless the host clears the halt: this transfer
+    // fails, the next one gets a working pipe.
+    int bulk(std::uint8_t endpoint, std::uint8_t *data, std::size_t size, int &transferred,
+             std::chrono::milliseconds limit)
+    {
+        int rc = libusb_bulk_transfer(handle_, endpoint, data, static_cast<int>(size), &transferred, timeoutMs(limit));
+        if (rc == LIBUSB_ERROR_PIPE)
+            libusb_clear_halt(handle_, endpoint);
+        return rc;
+    }
+
     libusb_device_handle *handle_;
     std::string name_;
     std::vector<std::uint8_t> endpoints_;

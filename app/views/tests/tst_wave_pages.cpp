@@ -168,6 +168,7 @@ private slots:
     void refusedFilesChangeNothing();
     void copyTextLayout();
     void fillColumnsKeepOrEmpty();
+    void shorterRecordLeavesZerosBehindIt();
     void graphPicturesZoomAndReadout();
     void savingWithNoColumnStillAsksForAFile();
     void everyControlHasItsOwnName();
@@ -867,6 +868,31 @@ void TestWavePages::fillColumnsKeepOrEmpty()
     Data(env)->FillWaveDataColumn(1, true);
     QCOMPARE(table->text(400, 1), QStringLiteral("0"));
     QCOMPARE(table->data(table->index(23999, 0), Qt::DisplayRole).toString(), QStringLiteral("24000"));
+}
+
+void TestWavePages::shorterRecordLeavesZerosBehindIt()
+{
+    // A four-channel instrument's whole record, then a two-channel one's
+    // shorter record: the table shows zeros past the new count.
+    AppEnv env;
+    const int first = vsim::familyRecordLength(3), second = vsim::familyRecordLength(0);
+    QVERIFY(env.CreateFrame());
+    for (int code : {70, 10}) {
+        m_sim.StartUsb(code);
+        QTRY_VERIFY(env.frame->linkLampGreen());  // the arrival notice
+        env.frame->OnConnect();
+        QVERIFY(g_bDsoBound);
+        Graph(env)->check(IDC_GRAPH_GET_ALL_DATA)->setChecked(true);
+        Graph(env)->RefreshWaveGraph();
+        env.frame->OnDisconnect();
+        m_sim.Stop();
+        QTRY_VERIFY(!env.frame->linkLampGreen());  // the removal notice
+        QCOMPARE(g_nWavePointsCH1, code == 70 ? first : second);
+    }
+    WaveDataTable *table = Data(env)->table();
+    QCOMPARE(table->text(second - 1, 1), QString::number(g_WaveCH1[second - 1]));
+    for (int row : {second, (second + first) / 2, first - 1})
+        QCOMPARE(table->text(row, 1), QString("0"));
 }
 
 void TestWavePages::graphPicturesZoomAndReadout()
