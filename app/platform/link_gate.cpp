@@ -87,7 +87,7 @@ void LinkGate::runJob(const std::function<void()> &job)
     // command() reaching the gate while the UI thread waits for another job
     // would run its exchange in the middle of that job's command.
     if (m_waiting)
-        qFatal("LinkGate: a job was started from inside another job's wait");
+        qFatal("LinkGate: a job was started from inside another job's wait: enter through command() (ConnectCommand)");
 
     m_ui.beginWaitCursor();
     QEventLoop loop;

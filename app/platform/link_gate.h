@@ -12,22 +12,28 @@
 // starts another job.
 //
 // The rule of a command: a user command that needs the link (Connect,
-// Disconnect, Refresh, Upload, a panel key, a page's fetch...) is one
-// sequence of jobs and UI steps, and it enters through command(), usually by
-// ConnectCommand() on its button or menu item. When the link is free it runs
-// at once; while another command is in progress it waits its turn with the
-// wait cursor and runs right after that command ends, in arrival order, so
-// two commands' exchanges never interleave. Input that needs no link runs at
-// once, even in the middle of a command. A refresh-timer tick that finds the
-// link busy is skipped instead (see busy()). A modal window that a command
-// opens pauses it: the refresh timer and the modal window's own commands go
-// on meanwhile, as they would in the design's message loop; commands queued
-// before it was opened wait until it closes and the command has ended.
+// Disconnect, Refresh, Upload, a panel key, a page's fetch or transfer, a
+// measurement read, a print that fetches first...) is one plain sequence of
+// run() jobs and UI steps, with no waiting of its own, and it enters through
+// command(): its button, menu item or key is connected with ConnectCommand(),
+// or its handler calls command() itself. When the link is free it runs at
+// once; while another command is in progress it waits its turn with the wait
+// cursor and runs whole right after that command ends, in arrival order, so
+// two commands' exchanges never interleave. That queue is the one mechanism
+// that makes a second command safe, however it arrives (a click, a key, a
+// tick, a third one while the second waits). Input that needs no link runs
+// at once, even in the middle of a command. A refresh-timer tick that finds
+// the link busy is skipped instead (see busy()). A modal window that a
+// command opens pauses it: the refresh timer and the modal window's own
+// commands go on meanwhile, as they would in the design's message loop;
+// commands queued before it was opened wait until it closes and the command
+// has ended.
 //
 // Nothing that runs inside the UI thread's wait may call run() itself (a
-// paint, a timer, a queued call, a button handler that bypassed command()):
+// paint, a timer, a queued call, a handler connected with a plain connect()):
 // its exchanges would fall into the middle of another command's, so it stops
-// the program.
+// the program. A test presses every control of the window during a refresh
+// to find such a handler.
 #pragma once
 
 #include <QObject>

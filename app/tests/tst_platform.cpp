@@ -188,8 +188,9 @@ void TestPlatform::synchronousGateRunsInline()
 void TestPlatform::gateRunsCommandsInTurn()
 {
     // Input during a command's wait: what needs no link runs at once, a
-    // command that needs it waits its turn with the wait cursor, one whose
-    // window has gone is dropped, and a job's steps run before run() returns.
+    // command that needs it waits its turn with the wait cursor (so does one
+    // arriving while a queued one runs), one whose window has gone is
+    // dropped, and a job's steps run before run() returns.
     RecordingUiServices ui;
     LinkGate gate(ui, LinkGate::Mode::Threaded);
     std::vector<QString> events, wire;
@@ -200,7 +201,20 @@ void TestPlatform::gateRunsCommandsInTurn()
         events.push_back("input");
         QVERIFY(gate.busy());
         gate.command(nullptr, [&] {
-            gate.run([&] { wire.push_back("second"); });
+            // A third command arriving while this one, once queued, waits.
+            std::atomic<bool> thirdQueued{false};
+            QTimer::singleShot(0, [&] {
+                gate.command(nullptr, [&] {
+                    gate.run([&] { wire.push_back("third"); });
+                    events.push_back("third");
+                });
+                thirdQueued = true;
+            });
+            gate.run([&] {
+                while (!thirdQueued.load())
+                    std::this_thread::yield();
+                wire.push_back("second");
+            });
             events.push_back("second");
         });
         gate.command(gone.get(), [&] { events.push_back("dropped"); });
@@ -220,8 +234,8 @@ void TestPlatform::gateRunsCommandsInTurn()
         gate.run([&] { wire.push_back("first b"); });
         events.push_back("first");
     });
-    QCOMPARE(wire, (std::vector<QString>{"first a", "first b", "second"}));
-    QCOMPARE(events, (std::vector<QString>{"input", "step", "between", "first", "second"}));
+    QCOMPARE(wire, (std::vector<QString>{"first a", "first b", "second", "third"}));
+    QCOMPARE(events, (std::vector<QString>{"input", "step", "between", "first", "second", "third"}));
     QCOMPARE(cursorsWhileQueued, 3);  // the job's and the two queued commands'
     QCOMPARE(ui.waitCursorDepth, 0);
     QVERIFY(!gate.busy());

@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -102,6 +103,17 @@ struct HeldWaits {
     }
 };
 
+// While alive, the link thread's protocol waits go to HeldWaits, held.
+struct HoldingWaits {
+    HoldingWaits()
+    {
+        HeldWaits::Get().waits.clear();
+        HeldWaits::Get().holding = true;
+        TavlinkSetSleep(&HeldWaits::Sleep);
+    }
+    ~HoldingWaits() { InstallLinkSleepRecorder(); }
+};
+
 // Pixels of a partial green: the blend an antialiased green curve leaves on black.
 int BlendedGreens(const QImage &image)
 {
@@ -156,6 +168,7 @@ private slots:
     void twoHundredPointRule();
     void refreshOnTheLinkThread();
     void commandsDuringARefreshWaitTheirTurn();
+    void everyControlDuringARefresh();
     void failedExchangeEndsTheRefreshSilently();
     void refreshModesAndDisconnect();
     void chineseTexts();
@@ -176,6 +189,7 @@ private slots:
 
 private:
     void Connect(AppEnv &env);
+    void ConnectFourChannels(AppEnv &env);
     void LoadColumn(AppEnv &env, const QString &name, int count, uint8_t seed, uint8_t kind, bool measured);
     apptest::VirtualInstrument m_sim;
 };
@@ -200,6 +214,17 @@ void TestWavePages::Connect(AppEnv &env)
     env.frame->OnConnect();
     QVERIFY2(g_bDsoBound, "the virtual instrument did not bind");
     env.ui.clear();
+}
+
+// A four-channel instrument with every channel on.
+void TestWavePages::ConnectFourChannels(AppEnv &env)
+{
+    m_sim.StartUsb(70);
+    vsim::State state = m_sim.instrument->state();
+    for (auto &c : state.channels)
+        c.on = true;
+    m_sim.instrument->setState(state);
+    Connect(env);
 }
 
 void TestWavePages::refreshEachFamily_data()
@@ -330,26 +355,16 @@ void TestWavePages::commandsDuringARefreshWaitTheirTurn()
     // window takes input: a tab, "Manu" (Auto stops after this refresh), a
     // tick (skipped); Upload and Disconnect wait their turn and then run in
     // that order, after every exchange of the refresh.
-    m_sim.StartUsb(70);
-    vsim::State state = m_sim.instrument->state();
-    for (auto &c : state.channels)
-        c.on = true;
-    m_sim.instrument->setState(state);
     AppEnv env(QString(), true, vantor::LinkGate::Mode::Threaded);
-    Connect(env);
+    ConnectFourChannels(env);
     CViewWaveGraphDlg *graph = Graph(env);
     std::vector<int> progress;
     connect(env.frame->progressBar(), &QProgressBar::valueChanged, this, [&](int v) { progress.push_back(v); });
     graph->button(IDC_GRAPH_AUTO)->click();
     QVERIFY(env.frame->refreshTimer().isActive());
 
+    const HoldingWaits holding;
     HeldWaits &held = HeldWaits::Get();
-    held.waits.clear();
-    held.holding = true;
-    TavlinkSetSleep(&HeldWaits::Sleep);
-    struct Restore {
-        ~Restore() { InstallLinkSleepRecorder(); }
-    } restore;
     struct During {
         bool timer, autoOn, settingHeld, bound;
         int tab, refreshes, cursors;
@@ -383,6 +398,48 @@ void TestWavePages::commandsDuringARefreshWaitTheirTurn()
     QCOMPARE(g_bDsoBound, uint8_t(0));
     QVERIFY(!env.frame->refreshTimer().isActive());
     QVERIFY(env.ui.messages.empty());
+    QCOMPARE(env.ui.waitCursorDepth, 0);
+}
+
+void TestWavePages::everyControlDuringARefresh()
+{
+    // Every button and menu command of the window (its own, with their
+    // numbers), pressed while a refresh
+    // waits on the instrument: a handler that reaches the link without
+    // entering as a command stops the program here; the others run at once
+    // or wait their turn, and the refresh's exchanges come first, whole.
+    AppEnv env(QString(), true, vantor::LinkGate::Mode::Threaded);
+    ConnectFourChannels(env);
+    CViewWaveGraphDlg *graph = Graph(env);
+    const HoldingWaits holding;
+    HeldWaits &held = HeldWaits::Get();
+    int pressed = 0, waiting = 0;
+    QTimer::singleShot(0, this, [&] {
+        const auto buttons = env.frame->findChildren<QAbstractButton *>();
+        const std::vector<QPointer<QAbstractButton>> alive(buttons.begin(), buttons.end());
+        for (const QPointer<QAbstractButton> &b : alive)
+            if (b && b->isEnabled() && b->property("ctrlId").isValid()) {
+                b->click();
+                ++pressed;
+            }
+        const auto actions = env.frame->findChildren<QAction *>();
+        const std::vector<QPointer<QAction>> items(actions.begin(), actions.end());
+        for (const QPointer<QAction> &a : items)
+            if (a && a->isEnabled() && !a->menu() && a->property("ctrlId").toInt() != ID_APP_EXIT) {
+                a->trigger();
+                ++pressed;
+            }
+        waiting = env.ui.waitCursorDepth - 2;  // beyond the refresh's own and its job's
+        held.Release();
+    });
+    graph->button(IDC_GRAPH_REFRESH)->click();
+    env.frame->refreshTimer().stop();
+    QVERIFY(pressed > 40);
+    QVERIFY(waiting >= 5);  // Connect, Disconnect, Upload, Download, Refresh at least
+    const std::vector<unsigned> refresh{600, 100, 100, 100, 100};
+    QVERIFY(held.waits.size() > refresh.size());
+    QVERIFY(std::equal(refresh.begin(), refresh.end(), held.waits.begin()));
+    QVERIFY(!vantor::Link().busy());
     QCOMPARE(env.ui.waitCursorDepth, 0);
 }
 
@@ -1015,7 +1072,8 @@ void TestWavePages::liveCurvesPlainExportsAntialiased()
     QVERIFY(BlendedGreens(QImage(env.path("g.png"))) > 50);
     graph->CopyGraphImage();
     QCOMPARE(env.ui.clipboardImages.size(), size_t(1));
-    const QRect area(plot->mapTo(graph, QPoint(0, 0)) * graph->devicePixelRatio(), plot->size() * graph->devicePixelRatio());
+    const QRect area(plot->mapTo(graph, QPoint(0, 0)) * graph->devicePixelRatio(),
+                     plot->size() * graph->devicePixelRatio());
     QVERIFY(BlendedGreens(env.ui.clipboardImages[0].copy(area)) > 50);
     QCOMPARE(live(), 0);  // back to the plain look
     // The View menu's switch.
