@@ -56,6 +56,8 @@ constexpr int ID_APP_ABOUT = 32828;
 constexpr int ID_FILE_DESTINATION = 32831;
 constexpr int ID_TEST_CONNECTION = 32834;
 constexpr int ID_CONNECT_SETTING = 32847;
+// Beyond the design's menu: the live curves drawn antialiased (off by default).
+constexpr int ID_VIEW_ANTIALIAS = 32860;
 
 // ---- print preview tool bar -------------------------------------------------
 constexpr int ID_PREVIEW_FIRST = 32838;

@@ -2,11 +2,24 @@
 
 #include "ui_services.h"
 
+#include <QApplication>
 #include <QEventLoop>
+#include <QWidget>
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
 namespace vantor {
+
+namespace {
+
+// The modal window the user is working in now; null for the main window.
+QWidget *ModalLevel()
+{
+    return qobject_cast<QApplication *>(QCoreApplication::instance()) ? QApplication::activeModalWidget() : nullptr;
+}
+
+}  // namespace
 
 LinkGate::LinkGate(UiServices &ui, Mode mode) : m_ui(ui), m_mode(mode)
 {
@@ -19,6 +32,10 @@ LinkGate::LinkGate(UiServices &ui, Mode mode) : m_ui(ui), m_mode(mode)
 
 LinkGate::~LinkGate()
 {
+    for (const Queued &q : m_queued)
+        if (q.cursor)
+            m_ui.endWaitCursor();
+    m_queued.clear();
     if (m_worker.joinable()) {
         {
             std::lock_guard lock(m_mutex);
@@ -52,23 +69,26 @@ void LinkGate::workerLoop()
 
 void LinkGate::runJob(const std::function<void()> &job)
 {
-    // A job that itself reaches the gate is already on the link thread.
-    if (m_mode == Mode::Synchronous || std::this_thread::get_id() == m_workerId) {
-        ++m_depth;
+    // A job that itself reaches the gate (its own pause) is already on the
+    // link thread.
+    if (m_workerId != std::thread::id() && std::this_thread::get_id() == m_workerId) {
         job();
-        --m_depth;
-        if (m_depth == 0)
-            drainDeferred();
+        return;
+    }
+    if (m_mode == Mode::Synchronous) {
+        ++m_inlineDepth;
+        job();
+        --m_inlineDepth;
+        drainQueued();
         return;
     }
 
-    // A timer, a queued call or a paint handler that reaches the gate while
-    // the UI thread waits for another job would run its exchange in the
-    // middle of that job's command.
+    // A timer, a queued call, a paint handler or a button that bypassed
+    // command() reaching the gate while the UI thread waits for another job
+    // would run its exchange in the middle of that job's command.
     if (m_waiting)
-        qFatal("LinkGate: a job was started from inside another job's wait");
+        qFatal("LinkGate: a job was started from inside another job's wait: enter through command() (ConnectCommand)");
 
-    ++m_depth;
     m_ui.beginWaitCursor();
     QEventLoop loop;
     auto done = std::make_shared<std::atomic<bool>>(false);
@@ -85,16 +105,16 @@ void LinkGate::runJob(const std::function<void()> &job)
     m_cv.notify_all();
     m_waiting = true;
     while (!done->load())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        loop.exec();
+    // The job's last steps, before its caller goes on.
+    runPostedSteps();
     m_waiting = false;
     // The loop must outlive the worker's last touch of it; a quit that was
     // never needed is dropped with the loop.
     while (!posted->load())
         std::this_thread::yield();
     m_ui.endWaitCursor();
-    --m_depth;
-    if (m_depth == 0)
-        drainDeferred();
+    drainQueued();
 }
 
 void LinkGate::pause(unsigned milliseconds)
@@ -102,24 +122,99 @@ void LinkGate::pause(unsigned milliseconds)
     run([this, milliseconds] { m_ui.sleep(milliseconds); });
 }
 
-void LinkGate::whenIdle(std::function<void()> fn)
+void LinkGate::post(std::function<void()> step)
 {
-    if (m_depth == 0 && !m_draining) {
-        fn();
+    if (m_workerId == std::thread::id() || std::this_thread::get_id() != m_workerId) {
+        step();
         return;
     }
-    m_deferred.push_back(std::move(fn));
+    {
+        std::lock_guard lock(m_mutex);
+        m_steps.push_back(std::move(step));
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { runPostedSteps(); }, Qt::QueuedConnection);
 }
 
-void LinkGate::drainDeferred()
+void LinkGate::runPostedSteps()
+{
+    for (;;) {
+        std::function<void()> step;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_steps.empty())
+                return;
+            step = std::move(m_steps.front());
+            m_steps.pop_front();
+        }
+        step();
+    }
+}
+
+bool LinkGate::busy() const
+{
+    if (jobInFlight())
+        return true;
+    return !m_commands.empty() && m_commands.back() == ModalLevel();
+}
+
+void LinkGate::command(QObject *context, std::function<void()> fn)
+{
+    if (busy() || !m_queued.empty()) {
+        enqueue(context, std::move(fn), true);
+        drainQueued();
+        return;
+    }
+    runAsCommand(fn);
+}
+
+void LinkGate::whenIdle(std::function<void()> fn)
+{
+    if (busy() || !m_queued.empty()) {
+        enqueue(nullptr, std::move(fn), false);
+        drainQueued();
+        return;
+    }
+    runAsCommand(fn);
+}
+
+void LinkGate::enqueue(QObject *context, std::function<void()> fn, bool cursor)
+{
+    QWidget *level = ModalLevel();
+    m_queued.push_back(Queued{std::move(fn), context, context != nullptr, cursor, level, level != nullptr});
+    if (cursor)
+        m_ui.beginWaitCursor();
+}
+
+void LinkGate::runAsCommand(const std::function<void()> &fn)
+{
+    m_commands.push_back(ModalLevel());
+    fn();
+    m_commands.pop_back();
+    drainQueued();
+}
+
+void LinkGate::drainQueued()
 {
     if (m_draining)
         return;
     m_draining = true;
-    while (!m_deferred.empty()) {
-        auto fn = std::move(m_deferred.front());
-        m_deferred.pop_front();
-        fn();
+    while (!busy()) {
+        // The first command that arrived under the modal window in use now;
+        // one that arrived under a window since closed belongs here too.
+        QWidget *level = ModalLevel();
+        auto it = std::find_if(m_queued.begin(), m_queued.end(), [level](const Queued &q) {
+            return q.level.data() == level || (q.underModal && (!q.level || !q.level->isVisible()));
+        });
+        if (it == m_queued.end())
+            break;
+        Queued q = std::move(*it);
+        m_queued.erase(it);
+        if (q.cursor)
+            m_ui.endWaitCursor();
+        if (q.hasContext && !q.context)
+            continue;
+        runAsCommand(q.fn);
     }
     m_draining = false;
 }

@@ -92,7 +92,8 @@ void QtUiServices::setClipboardText(const QString &text) { QApplication::clipboa
 
 void QtUiServices::setClipboardImage(const QImage &image) { QApplication::clipboard()->setImage(image); }
 
-void QtUiServices::beginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+// The window answers during every exchange: the arrow stays, with the busy sign.
+void QtUiServices::beginWaitCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
 
 void QtUiServices::endWaitCursor()
 {

@@ -171,16 +171,17 @@ CBaseOperation::CBaseOperation(QWidget *parent) : QWidget(parent)
 
     auto *deviceBox = Ctrl(new QGroupBox(QStringLiteral("Device Setting Oper"), this), IDC_BASE_DEVICE_GROUP);
     auto *deviceLayout = new QVBoxLayout(deviceBox);
-    connect(addButton(deviceLayout, IDC_BASE_UPLOAD, QStringLiteral("Upload")), &QPushButton::clicked, this,
-            &CBaseOperation::OnUpload);
-    connect(addButton(deviceLayout, IDC_BASE_DOWNLOAD, QStringLiteral("Download")), &QPushButton::clicked, this,
-            &CBaseOperation::OnDownload);
+    // Upload, Download and Save As reach the instrument: they wait for the command in progress.
+    vantor::ConnectCommand(addButton(deviceLayout, IDC_BASE_UPLOAD, QStringLiteral("Upload")), &QPushButton::clicked,
+                           this, &CBaseOperation::OnUpload);
+    vantor::ConnectCommand(addButton(deviceLayout, IDC_BASE_DOWNLOAD, QStringLiteral("Download")),
+                           &QPushButton::clicked, this, &CBaseOperation::OnDownload);
     connect(addButton(deviceLayout, IDC_BASE_OPEN, QStringLiteral("Open")), &QPushButton::clicked, this,
             &CBaseOperation::OnOpen);
     connect(addButton(deviceLayout, IDC_BASE_SAVE, QStringLiteral("Save")), &QPushButton::clicked, this,
             &CBaseOperation::OnSave);
-    connect(addButton(deviceLayout, IDC_BASE_SAVE_AS, QStringLiteral("Save As")), &QPushButton::clicked, this,
-            &CBaseOperation::OnSaveAs);
+    vantor::ConnectCommand(addButton(deviceLayout, IDC_BASE_SAVE_AS, QStringLiteral("Save As")), &QPushButton::clicked,
+                           this, &CBaseOperation::OnSaveAs);
     auto *fileLabel = Ctrl(new QLabel(QStringLiteral("Current file："), deviceBox), IDC_BASE_FILE_LABEL);
     deviceLayout->addWidget(fileLabel);
     m_edit = Ctrl(new QLineEdit(deviceBox), IDC_BASE_FILE);
@@ -346,7 +347,10 @@ void CBaseOperation::OnDownload()
     link.pause(80);
     if (frame)
         frame->RunProgress(2, 1, 0);
-    if (!link.run([] { return SendParameter_SettingData(g_SettingData); }) && frame)
+    // The block as it is now: Open may replace the held one while it is sent.
+    uint8_t block[kSettingBytes];
+    std::memcpy(block, g_SettingData, sizeof block);
+    if (!link.run([&] { return SendParameter_SettingData(block); }) && frame)
         frame->RefreshLinkLamp();
 }
 

@@ -307,10 +307,11 @@ void CMainFrame::BuildMenu()
     m_menus[3] = bar->addMenu(QStringLiteral("&Help"));
 
     // The Ctrl combinations are labels only; nothing binds them.
-    connect(add(m_menus[0], ID_BIND_USB, QStringLiteral("Connect\tCtrl+B")), &QAction::triggered, this,
-            &CMainFrame::OnConnect);
-    connect(add(m_menus[0], ID_UNBIND_USB, QStringLiteral("Disconnect\tCtrl+U")), &QAction::triggered, this,
-            &CMainFrame::OnDisconnect);
+    // The commands that need the link wait for the one in progress.
+    vantor::ConnectCommand(add(m_menus[0], ID_BIND_USB, QStringLiteral("Connect\tCtrl+B")), &QAction::triggered, this,
+                           &CMainFrame::OnConnect);
+    vantor::ConnectCommand(add(m_menus[0], ID_UNBIND_USB, QStringLiteral("Disconnect\tCtrl+U")), &QAction::triggered,
+                           this, &CMainFrame::OnDisconnect);
     m_menus[0]->addSeparator();
     connect(add(m_menus[0], ID_APP_EXIT, QStringLiteral("Exit")), &QAction::triggered, this, &CMainFrame::OnExit);
 
@@ -320,6 +321,8 @@ void CMainFrame::BuildMenu()
             &CMainFrame::OnToggleStatusBar);
     connect(add(m_menus[1], ID_VIEW_OPERATION_PANE, QStringLiteral("Base Control Panel"), true), &QAction::triggered,
             this, &CMainFrame::OnToggleLeftPane);
+    connect(add(m_menus[1], ID_VIEW_ANTIALIAS, QStringLiteral("Antialiased Curves"), true), &QAction::triggered, this,
+            &CMainFrame::OnToggleAntialias);
 
     m_rateMenu = m_menus[2]->addMenu(QStringLiteral("Refresh Rate"));
     const int codes[6] = {0, 1, 2, 3, 5, 10};
@@ -338,10 +341,10 @@ void CMainFrame::BuildMenu()
     connect(add(m_menus[2], ID_DEFAULT_SETTING, QStringLiteral("Default Setting")), &QAction::triggered, this,
             &CMainFrame::OnDefaultSetting);
     m_menus[2]->addSeparator();
-    connect(add(m_menus[2], ID_CONNECT_SETTING, QStringLiteral("Connect Setting")), &QAction::triggered, this,
-            &CMainFrame::OnConnectSetting);
-    connect(add(m_menus[2], ID_TEST_CONNECTION, QStringLiteral("Test Connection")), &QAction::triggered, this,
-            &CMainFrame::OnTestConnection);
+    vantor::ConnectCommand(add(m_menus[2], ID_CONNECT_SETTING, QStringLiteral("Connect Setting")), &QAction::triggered,
+                           this, &CMainFrame::OnConnectSetting);
+    vantor::ConnectCommand(add(m_menus[2], ID_TEST_CONNECTION, QStringLiteral("Test Connection")), &QAction::triggered,
+                           this, &CMainFrame::OnTestConnection);
 
     connect(add(m_menus[3], ID_APP_ABOUT, QStringLiteral("About")), &QAction::triggered, this,
             [] { AfxGetApp()->OnAppAbout(); });
@@ -349,7 +352,7 @@ void CMainFrame::BuildMenu()
     panel->setProperty("ctrlId", ID_SHOW_PANEL);
     panel->setObjectName(QStringLiteral("id32809"));
     m_actions[ID_SHOW_PANEL] = panel;
-    connect(panel, &QAction::triggered, this, &CMainFrame::OnShowPanel);
+    vantor::ConnectCommand(panel, &QAction::triggered, this, &CMainFrame::OnShowPanel);
 
     for (QMenu *menu : m_menus)
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
@@ -454,6 +457,7 @@ void CMainFrame::LocaliseMenu()
         {ID_VIEW_TOOLBAR, "IDS_MENU_VIEW_TOOLBAR"},
         {ID_VIEW_STATUS_BAR, "IDS_MENU_VIEW_STATUS_BAR"},
         {ID_VIEW_OPERATION_PANE, "IDS_MENU_VIEW_OPERATION_PANE"},
+        {ID_VIEW_ANTIALIAS, "IDS_MENU_VIEW_ANTIALIAS"},
         {ID_RATE_CUSTOM, "IDS_MENU_TIMER_CUSTOM"},
         {ID_FILE_DESTINATION, "IDS_MENU_SET_OPENFILE_DLG_ORI_PATH"},
         {ID_OPERATE_FILE, "IDS_MENU_DO_FILE"},
@@ -858,10 +862,15 @@ void CMainFrame::OnDeviceChange(uint32_t event, const FerruleDeviceBroadcast &he
 
 void CMainFrame::OnRefreshTick()
 {
-    // Refreshes never overlap, and an earlier tick's message still on screen
-    // is not joined by another.
+    // Refreshes never overlap, ticks never pile up behind a command, and an
+    // earlier tick's message still on screen is not joined by another.
     if (link().busy() || m_tickMessageOpen)
         return;
+    link().command(this, [this] { RefreshTick(); });
+}
+
+void CMainFrame::RefreshTick()
+{
     LogOperation(Tr("Refresh the Wave Graph", "刷新波形"));
     if (g_bDsoBound) {
         ui().beginWaitCursor();
@@ -920,6 +929,12 @@ void CMainFrame::OnExit() { close(); }
 
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
+    // Not in the middle of a command: the window closes once it has ended.
+    if (!m_closing && link().busy()) {
+        event->ignore();
+        link().command(this, [this] { close(); });
+        return;
+    }
     if (m_closing || ExitGuard()) {
         m_closing = true;
         event->accept();
@@ -988,6 +1003,14 @@ void CMainFrame::OnToggleLeftPane()
         m_nLeftPaneState = 8;
     }
     action(ID_VIEW_OPERATION_PANE)->setChecked(m_nLeftPaneState == 8);
+}
+
+void CMainFrame::OnToggleAntialias()
+{
+    const bool on = action(ID_VIEW_ANTIALIAS)->isChecked();
+    LogOperation(Tr("Show the curves antialiased or not", "显示/取消曲线抗锯齿"));
+    if (CViewWaveGraphDlg *graph = m_wndRight->graphPage())
+        graph->SetLiveAntialiasing(on);
 }
 
 void CMainFrame::OnRefreshRate(int code)

@@ -62,6 +62,7 @@ public:
     void OnToggleToolBar();
     void OnToggleStatusBar();
     void OnToggleLeftPane();
+    void OnToggleAntialias();
     void OnRefreshRate(int code);
     void OnCustomRate();
     void OnFileDestination();
@@ -117,6 +118,7 @@ private:
     void BuildStatusBar();
     void LocaliseMenu();
     void EnterNotLinked();
+    void RefreshTick();
     void UpdateCommandStates();
     void SetPane(int pane, const QString &text);
     void PlaceProgress();

@@ -5,6 +5,7 @@
 #include "platform/link_gate.h"
 #include "platform/ui_services.h"
 
+#include <QDialog>
 #include <QTimer>
 #include <QtTest>
 #include <atomic>
@@ -26,6 +27,8 @@ private slots:
     void gateKeepsEventsFlowingButIsBusy();
     void gateDefersWorkUntilIdle();
     void synchronousGateRunsInline();
+    void gateRunsCommandsInTurn();
+    void gatePausesACommandInItsModalWindow();
     void recordingServicesAnswerFromScripts();
 };
 
@@ -180,6 +183,94 @@ void TestPlatform::synchronousGateRunsInline()
         order.push_back(1);
     });
     QCOMPARE(order, (std::vector<int>{1, 2}));
+}
+
+void TestPlatform::gateRunsCommandsInTurn()
+{
+    // Input during a command's wait: what needs no link runs at once, a
+    // command that needs it waits its turn with the wait cursor (so does one
+    // arriving while a queued one runs), one whose window has gone is
+    // dropped, and a job's steps run before run() returns.
+    RecordingUiServices ui;
+    LinkGate gate(ui, LinkGate::Mode::Threaded);
+    std::vector<QString> events, wire;
+    std::atomic<bool> inputDone{false};
+    auto gone = std::make_unique<QObject>();
+    int cursorsWhileQueued = 0;
+    QTimer::singleShot(0, [&] {
+        events.push_back("input");
+        QVERIFY(gate.busy());
+        gate.command(nullptr, [&] {
+            // A third command arriving while this one, once queued, waits.
+            std::atomic<bool> thirdQueued{false};
+            QTimer::singleShot(0, [&] {
+                gate.command(nullptr, [&] {
+                    gate.run([&] { wire.push_back("third"); });
+                    events.push_back("third");
+                });
+                thirdQueued = true;
+            });
+            gate.run([&] {
+                while (!thirdQueued.load())
+                    std::this_thread::yield();
+                wire.push_back("second");
+            });
+            events.push_back("second");
+        });
+        gate.command(gone.get(), [&] { events.push_back("dropped"); });
+        gone.reset();
+        cursorsWhileQueued = ui.waitCursorDepth;
+        inputDone = true;
+    });
+    gate.command(nullptr, [&] {
+        gate.run([&] {
+            while (!inputDone.load())
+                std::this_thread::yield();
+            wire.push_back("first a");
+            gate.post([&] { events.push_back("step"); });
+        });
+        events.push_back("between");
+        QVERIFY(gate.busy());
+        gate.run([&] { wire.push_back("first b"); });
+        events.push_back("first");
+    });
+    QCOMPARE(wire, (std::vector<QString>{"first a", "first b", "second", "third"}));
+    QCOMPARE(events, (std::vector<QString>{"input", "step", "between", "first", "second", "third"}));
+    QCOMPARE(cursorsWhileQueued, 3);  // the job's and the two queued commands'
+    QCOMPARE(ui.waitCursorDepth, 0);
+    QVERIFY(!gate.busy());
+}
+
+void TestPlatform::gatePausesACommandInItsModalWindow()
+{
+    // The window's own commands run while it is open; one queued before it
+    // opened waits until it closed and its command ended.
+    RecordingUiServices ui;
+    LinkGate gate(ui, LinkGate::Mode::Threaded);
+    std::vector<QString> events;
+    std::atomic<bool> queued{false};
+    QTimer::singleShot(0, [&] {
+        gate.command(nullptr, [&] { events.push_back("queued before"); });
+        queued = true;
+    });
+    gate.command(nullptr, [&] {
+        gate.run([&] {
+            while (!queued.load())
+                std::this_thread::yield();
+        });
+        QDialog dialog;
+        QTimer::singleShot(0, &dialog, [&] {
+            events.push_back(gate.busy() ? "busy" : "free");
+            gate.command(nullptr, [&] {
+                gate.run([] {});
+                events.push_back("from the window");
+            });
+            dialog.accept();
+        });
+        dialog.exec();
+        events.push_back("closed");
+    });
+    QCOMPARE(events, (std::vector<QString>{"free", "from the window", "closed", "queued before"}));
 }
 
 void TestPlatform::recordingServicesAnswerFromScripts()

@@ -38,6 +38,7 @@
 #include <cstring>
 #include <limits>
 #include <qcustomplot.h>
+#include <utility>
 
 const uint32_t kPlotColours[7] = {0x0000FFFF, 0x00FFFF00, 0x0000FF00, 0x000000FF, 0x0000FF00, 0x00FF0000, 0x00008000};
 
@@ -158,8 +159,9 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent)
     AddCheck(measureRight, IDC_GRAPH_MEASURE_CH2, QStringLiteral("CH2"));
     AddCheck(measureLeft, IDC_GRAPH_MEASURE_CH3, QStringLiteral("CH3 "));
     AddCheck(measureRight, IDC_GRAPH_MEASURE_CH4, QStringLiteral("CH4 "));
-    connect(AddButton(refresh, IDC_GRAPH_REFRESH, QStringLiteral("Refresh")), &QPushButton::clicked, this,
-            &CViewWaveGraphDlg::RefreshWaveGraph);
+    // A click during a refresh in progress is one more refresh after it.
+    vantor::ConnectCommand(AddButton(refresh, IDC_GRAPH_REFRESH, QStringLiteral("Refresh")), &QPushButton::clicked,
+                           this, &CViewWaveGraphDlg::RefreshWaveGraph);
     auto *show = group(column, IDC_GRAPH_SHOW_GROUP, QStringLiteral("Graph Show"));
     const auto [liveColumn, fileColumn] = columns(show);
     fileColumn->setAlignment(Qt::AlignTop);
@@ -217,6 +219,7 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent)
         SetMarker(n, 0);
         ShowMarker(n, false);
     }
+    SetLiveAntialiasing(false);
     m_graph->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     m_graph->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_graph, &QCustomPlot::mouseDoubleClick, this, [this] { RestoreRanges(); });
@@ -259,7 +262,41 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent)
     Localise();
 }
 
+CViewWaveGraphDlg::~CViewWaveGraphDlg() = default;
+
 QCPGraph *CViewWaveGraphDlg::plot(int column) const { return m_graph->graph(column - 1); }
+
+void CViewWaveGraphDlg::SetLiveAntialiasing(bool on)
+{
+    // Antialiased polylines cost most of a refresh's own work; a live signal
+    // redrawn every half second reads as well without.
+    m_bLiveAntialiased = on;
+    m_graph->setNotAntialiasedElements(on ? QCP::aeNone : QCP::aePlottables);
+    m_graph->replot();
+}
+
+// What leaves the screen (copies, pictures) is drawn antialiased.
+class CViewWaveGraphDlg::ExportLook {
+public:
+    explicit ExportLook(QCustomPlot *graph, bool live) : m_graph(graph), m_live(live)
+    {
+        if (!m_live) {
+            m_graph->setNotAntialiasedElements(QCP::aeNone);
+            m_graph->replot(QCustomPlot::rpImmediateRefresh);
+        }
+    }
+    ~ExportLook()
+    {
+        if (!m_live) {
+            m_graph->setNotAntialiasedElements(QCP::aePlottables);
+            m_graph->replot();
+        }
+    }
+
+private:
+    QCustomPlot *m_graph;
+    bool m_live;
+};
 
 void CViewWaveGraphDlg::SetMarker(int channel, double y)
 {
@@ -278,6 +315,29 @@ void CViewWaveGraphDlg::ShowMarker(int channel, bool visible)
 
 // ---- refresh ---------------------------------------------------------------------------
 
+// What one refresh hands the link thread: the globals the design's refresh
+// changes, copied in, changed by the job as the design changes them, and
+// stored back on the UI thread.
+struct CViewWaveGraphDlg::RefreshWork {
+    struct Channel {
+        bool paramsTried = false, paramsOk = false, recordTried = false, recordOk = false;
+        char horizontal[50] = {};
+        int vertPos = 0;
+        double vdiv = 0, level = 0, timebase = 0;
+        char voltUnit[5] = {}, timeUnit[5] = {};
+        int points = 0;
+        uint8_t wave[kRecordBytes];
+        uint8_t measure[kMeasureBytes];
+    };
+    uint8_t measureOn[4] = {};
+    bool getAll = false;
+    bool twoChannels = false;
+    uint8_t chOpen[4] = {};
+    uint8_t trigState = 0;
+    bool ok = true;
+    Channel ch[4];
+};
+
 void CViewWaveGraphDlg::RefreshWaveGraph()
 {
     ++m_nRefreshes;
@@ -288,7 +348,6 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
         RefreshLamps();
         return;
     }
-    vantor::LinkGate &link = vantor::Link();
     Ui().beginWaitCursor();
     for (int i = 0; i < 4; ++i)
         m_bMeasure[size_t(i)] = check(kMeasureIds[i])->isChecked() ? 1 : 0;
@@ -297,61 +356,41 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
         m_bShow[size_t(i)] = check(kShowIds[i])->isChecked() ? 1 : 0;
     for (int i = 0; i < 4; ++i)
         g_bMeasureOn[i] = uint8_t(m_bMeasure[size_t(i)]);
-    link.run([] { return IsNeedParam(g_bMeasureOn[0], g_bMeasureOn[1], g_bMeasureOn[2], g_bMeasureOn[3]); });
     g_bGetAllData = uint8_t(m_bGetAllData);
 
-    // A failed status exchange leaves the previous flags.
-    link.run([] { return IsCHOpen(&g_bChOpen[0], &g_bChOpen[1], &g_bChOpen[2], &g_bChOpen[3]); });
+    if (!m_work)
+        m_work = std::make_unique<RefreshWork>();
+    RefreshWork &work = *m_work;
+    std::memcpy(work.measureOn, g_bMeasureOn, 4);
+    work.getAll = g_bGetAllData != 0;
     // A two-channel model's status carries no CH3 and CH4 flags; what an
     // earlier four-channel instrument left there would end every refresh.
-    if (HasTwoChannels(g_ProductType))
-        g_bChOpen[2] = g_bChOpen[3] = 0;
-    Progress(5, 1, 1);
+    work.twoChannels = HasTwoChannels(g_ProductType);
+    std::memcpy(work.chOpen, g_bChOpen, 4);
+    work.trigState = g_nTrigState;
+    work.ok = true;
+    for (int n = 1; n <= 4; ++n) {
+        RefreshWork::Channel &c = work.ch[n - 1];
+        const LiveChannel live = Live(n);
+        c.paramsTried = c.paramsOk = c.recordTried = c.recordOk = false;
+        c.vertPos = live.vertPos;
+        c.points = live.points;
+        // A failed read leaves what the buffers held, as the design's
+        // reads into the globals themselves do.
+        std::memcpy(c.wave, live.wave, kRecordBytes);
+        std::memcpy(c.measure, live.measure, kMeasureBytes);
+    }
+    for (PreparedCurve &p : m_prepared)
+        p.count = -1;
 
-    bool ok = true;
-    for (int n = 1; n <= 4 && ok; ++n) {
-        if (g_bChOpen[n - 1]) {
-            char horizontal[50] = {};
-            const LiveChannel live = Live(n);
-            int vertical = live.vertPos;
-            char trigger = char(g_nTrigState);
-            ok = link.run([&] { return kHori[n - 1](horizontal, &vertical, &trigger, true); });
-            g_szHoriPos = QString::fromLatin1(horizontal, int(strnlen(horizontal, sizeof horizontal)));
-            if (ok) {
-                live.vertPos = vertical;
-                g_nTrigState = uint8_t(trigger);
-                double vdiv = 0, level = 0, timebase = 0;
-                char voltUnit[5] = {}, timeUnit[5] = {};
-                link.run([&] { Get_Vol_Level_TimeBase(n, &vdiv, &level, &timebase, voltUnit, timeUnit, true); });
-                g_szTimeBase = QString::asprintf("%f", timebase) + UnitText(timeUnit);
-                live.voltsText = QString::asprintf("%f", vdiv) + UnitText(voltUnit);
-                live.level = level;
-            }
-        }
-        if (n == 1)
-            Progress(5, 1, 2);
-    }
-    if (ok) {
-        link.pause(10);
-        Progress(5, 1, 3);
-        for (int n = 1; n <= 4 && ok; ++n) {
-            if (n > 1)
-                link.pause(10);
-            if (g_bChOpen[n - 1]) {
-                const LiveChannel live = Live(n);
-                uint8_t *block = g_bMeasureOn[n - 1] ? live.measure : nullptr;
-                int count = live.points;
-                const WaveFn fn = g_bGetAllData ? kWhole[n - 1] : kScreen[n - 1];
-                ok = link.run([&] { return fn(live.wave, &count, block); });
-                if (ok)
-                    live.points = count;
-            }
-            if (n == 1)
-                Progress(5, 4, 4);
-        }
-    }
+    // One job: every exchange and pause of the refresh, with the progress
+    // steps and the curves prepared on the UI thread as the records come in.
+    vantor::LinkGate &link = vantor::Link();
+    link.run([&] { FetchChannels(work, link); });
+    StoreFetched(work);
+
     const bool anyOpen = g_bChOpen[0] || g_bChOpen[1] || g_bChOpen[2] || g_bChOpen[3];
-    if (ok) {
+    if (work.ok) {
         Progress(5, 5, 5);
         if (anyOpen) {
             DrawAfterRefresh();
@@ -361,8 +400,111 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
             return;
         }
     }
+    for (PreparedCurve &p : m_prepared)
+        p.count = -1;
     Progress(5, 0, 0);
     Ui().endWaitCursor();
+}
+
+// On the link thread: touches only work; what the UI thread does meanwhile
+// goes through post().
+void CViewWaveGraphDlg::FetchChannels(RefreshWork &work, vantor::LinkGate &link)
+{
+    auto progress = [&link](int step, int fifth) { link.post([step, fifth] { Progress(5, step, fifth); }); };
+    IsNeedParam(work.measureOn[0], work.measureOn[1], work.measureOn[2], work.measureOn[3]);
+    // A failed status exchange leaves the previous flags.
+    IsCHOpen(&work.chOpen[0], &work.chOpen[1], &work.chOpen[2], &work.chOpen[3]);
+    if (work.twoChannels)
+        work.chOpen[2] = work.chOpen[3] = 0;
+    progress(1, 1);
+
+    bool ok = true;
+    for (int n = 1; n <= 4 && ok; ++n) {
+        RefreshWork::Channel &c = work.ch[n - 1];
+        if (work.chOpen[n - 1]) {
+            c.paramsTried = true;
+            int vertical = c.vertPos;
+            char trigger = char(work.trigState);
+            std::memset(c.horizontal, 0, sizeof c.horizontal);
+            ok = kHori[n - 1](c.horizontal, &vertical, &trigger, true);
+            if (ok) {
+                c.paramsOk = true;
+                c.vertPos = vertical;
+                work.trigState = uint8_t(trigger);
+                std::memset(c.voltUnit, 0, sizeof c.voltUnit);
+                std::memset(c.timeUnit, 0, sizeof c.timeUnit);
+                Get_Vol_Level_TimeBase(n, &c.vdiv, &c.level, &c.timebase, c.voltUnit, c.timeUnit, true);
+            }
+        }
+        if (n == 1)
+            progress(1, 2);
+    }
+    if (ok) {
+        link.pause(10);
+        progress(1, 3);
+        for (int n = 1; n <= 4 && ok; ++n) {
+            if (n > 1)
+                link.pause(10);
+            RefreshWork::Channel &c = work.ch[n - 1];
+            if (work.chOpen[n - 1]) {
+                c.recordTried = true;
+                uint8_t *block = work.measureOn[n - 1] ? c.measure : nullptr;
+                int count = c.points;
+                const WaveFn fn = work.getAll ? kWhole[n - 1] : kScreen[n - 1];
+                ok = fn(c.wave, &count, block);
+                if (ok) {
+                    c.recordOk = true;
+                    c.points = count;
+                    // This channel's buffer is final: its curve is built
+                    // while the link waits on the next channel.
+                    const uint8_t *samples = c.wave;
+                    link.post([this, n, samples, count] { PrepareCurve(n, samples, count); });
+                }
+            }
+            if (n == 1)
+                progress(4, 4);
+        }
+    }
+    work.ok = ok;
+}
+
+void CViewWaveGraphDlg::StoreFetched(const RefreshWork &work)
+{
+    std::memcpy(g_bChOpen, work.chOpen, 4);
+    g_nTrigState = work.trigState;
+    for (int n = 1; n <= 4; ++n) {
+        const RefreshWork::Channel &c = work.ch[n - 1];
+        const LiveChannel live = Live(n);
+        if (c.paramsTried)
+            g_szHoriPos = QString::fromLatin1(c.horizontal, int(strnlen(c.horizontal, sizeof c.horizontal)));
+        if (c.paramsOk) {
+            live.vertPos = c.vertPos;
+            g_szTimeBase = QString::asprintf("%f", c.timebase) + UnitText(c.timeUnit);
+            live.voltsText = QString::asprintf("%f", c.vdiv) + UnitText(c.voltUnit);
+            live.level = c.level;
+        }
+        if (c.recordTried) {
+            std::memcpy(live.wave, c.wave, kRecordBytes);
+            if (work.measureOn[n - 1])
+                std::memcpy(live.measure, c.measure, kMeasureBytes);
+        }
+        if (c.recordOk)
+            live.points = c.points;
+    }
+}
+
+void CViewWaveGraphDlg::PrepareCurve(int channel, const uint8_t *samples, int count)
+{
+    PreparedCurve &p = m_prepared[size_t(channel - 1)];
+    count = std::clamp(count, 0, kRecordBytes);
+    // A fresh block: the last one is still the plot's.
+    p.points = QVector<QCPGraphData>(count);
+    QCPGraphData *out = p.points.data();
+    for (int i = 0; i < count; ++i) {
+        const int v = samples[i];
+        out[i] = QCPGraphData(double(i), double(v < kSampleOffset ? 0 : v - kSampleOffset));
+    }
+    p.count = count;
 }
 
 void CViewWaveGraphDlg::DrawAfterRefresh()
@@ -382,7 +524,12 @@ void CViewWaveGraphDlg::DrawAfterRefresh()
         const LiveChannel live = Live(n);
         const int count = live.points;
         if (g_bChOpen[n - 1] && count > kMinDrawnPoints) {
-            PlotWaveColumn(live.wave, count, n);
+            PreparedCurve &prepared = m_prepared[size_t(n - 1)];
+            if (prepared.count == count)
+                SetCurvePoints(n, count, std::exchange(prepared.points, {}));
+            else
+                PlotWaveColumn(live.wave, count, n);
+            prepared.count = -1;
             slot.bHasWave = 1;
             slot.nCount = count;
             slot.bHasData = 1;
@@ -421,9 +568,15 @@ void CViewWaveGraphDlg::PlotWaveColumn(const uint8_t *samples, int count, int co
         const int v = samples[i];
         points[i] = QCPGraphData(double(i), double(v < kSampleOffset ? 0 : v - kSampleOffset));
     }
+    SetCurvePoints(column, count, points);
+}
+
+void CViewWaveGraphDlg::SetCurvePoints(int column, int count, const QVector<QCPGraphData> &points)
+{
     m_nXRange = count;
     m_graph->xAxis->setRange(0, count);
     m_graph->yAxis->setRange(kYMin, kYMax);
+    // Shared, not copied: the container takes the vector as it is.
     plot(column)->data()->set(points, true);
 }
 
@@ -541,7 +694,11 @@ void CViewWaveGraphDlg::CopyGraphImage()
 {
     Log("Copy Wave Graph Interface", "复制波形数据到剪贴板");
     Ui().beginWaitCursor();
-    const QImage image = grab().toImage();
+    QImage image;
+    {
+        const ExportLook look(m_graph, m_bLiveAntialiased);
+        image = grab().toImage();
+    }
     if (image.isNull())
         DebugLog(QStringLiteral("创建设备兼容位图失败"), kWarning);
     else
@@ -618,6 +775,7 @@ int CViewWaveGraphDlg::OnPrintDraw(PrintSurface &surface, PrintRequest &request)
 
 bool CViewWaveGraphDlg::SaveGraphPicture(const QString &path)
 {
+    const ExportLook look(m_graph, m_bLiveAntialiased);
     // Into a file beside the target, renamed over it once whole: a failed
     // export leaves the old picture as it was.
     if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {

@@ -8,17 +8,23 @@
 #include "../print/print_page.h"
 
 #include <QString>
+#include <QVector>
 #include <array>
 #include <cstdint>
+#include <memory>
 
 class QCustomPlot;
 class QCPGraph;
+class QCPGraphData;
 class QCPItemStraightLine;
 class QCPItemText;
 class QLabel;
 class QScrollArea;
 class QTableView;
 class TextTable;
+namespace vantor {
+class LinkGate;
+}
 
 // The first free file column of 5, 6, 7; when none is free, column 7 with
 // its state cleared.
@@ -33,6 +39,7 @@ class CViewWaveGraphDlg : public CViewPage, public CPrintablePage {
     Q_OBJECT
 public:
     explicit CViewWaveGraphDlg(QWidget *parent);
+    ~CViewWaveGraphDlg() override;
 
     void RefreshWaveGraph();
     void PlotWaveColumn(const uint8_t *samples, int count, int column);
@@ -58,6 +65,10 @@ public:
     void OnShowBox(int column);
     // Back to the ranges of the last plotted curve (double-click).
     void RestoreRanges();
+    // The live curves are drawn without antialiasing unless this is on;
+    // copies and exported pictures are always antialiased.
+    void SetLiveAntialiasing(bool on);
+    bool liveAntialiasing() const { return m_bLiveAntialiased; }
 
     int refreshCount() const { return m_nRefreshes; }
     QCustomPlot *graph() const { return m_graph; }
@@ -70,6 +81,12 @@ public:
     void DrawAfterRefresh();
 
 private:
+    struct RefreshWork;
+    class ExportLook;
+    void FetchChannels(RefreshWork &work, vantor::LinkGate &link);
+    void StoreFetched(const RefreshWork &work);
+    void PrepareCurve(int channel, const uint8_t *samples, int count);
+    void SetCurvePoints(int column, int count, const QVector<QCPGraphData> &points);
     void SetMarker(int channel, double y);
     void ShowMarker(int channel, bool visible);
     void OnGraphMouseMove(double key, double value);
@@ -87,4 +104,12 @@ private:
     TextTable *m_params = nullptr;
     QLabel *m_cursor = nullptr;
     QScrollArea *m_commandScroll = nullptr;
+    bool m_bLiveAntialiased = false;
+    std::unique_ptr<RefreshWork> m_work;
+    // A channel's curve built while the link fetched the next one.
+    struct PreparedCurve {
+        int count = -1;
+        QVector<QCPGraphData> points;
+    };
+    std::array<PreparedCurve, 4> m_prepared;
 };

@@ -394,9 +394,23 @@ Instrument::Reply Instrument::handle(const uint8_t *request, size_t length)
     recent_.push_back(command);
     const uint8_t *payload = request + kFrameHeader;
     uint8_t readKind = command == CmdRead && n >= 1 ? payload[0] : 0;
-    reply.bytes = makeFrame(command, dispatch(command, payload, n));
+    if (replayReads_ && command == CmdRead && n >= 2) {
+        std::vector<uint8_t> &kept = replayed_[uint16_t(payload[0] << 8 | payload[1])];
+        if (kept.empty())
+            kept = makeFrame(command, dispatch(command, payload, n));
+        reply.bytes = kept;
+    } else {
+        reply.bytes = makeFrame(command, dispatch(command, payload, n));
+    }
     applyFaults(command, readKind, reply);
     return reply;
+}
+
+void Instrument::setReplayReads(bool on)
+{
+    std::lock_guard lock(mutex_);
+    replayReads_ = on;
+    replayed_.clear();
 }
 
 std::vector<uint8_t> Instrument::dispatch(uint8_t command, const uint8_t *payload, size_t n)

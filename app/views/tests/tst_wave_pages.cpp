@@ -15,16 +15,22 @@
 
 #include "tests/virtual_instrument.h"
 
+#include <tavlink_testing.h>
+
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <qcustomplot.h>
 
 using namespace apptest;
@@ -68,6 +74,59 @@ void WriteAll(const QString &path, const QByteArray &bytes)
     f.write(bytes);
 }
 
+// The protocol waits in the order the link thread spends them; while held,
+// the first one blocks until the UI thread releases it.
+struct HeldWaits {
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::vector<unsigned> waits;
+    bool holding = false;
+    static HeldWaits &Get()
+    {
+        static HeldWaits held;
+        return held;
+    }
+    static void Sleep(unsigned ms)
+    {
+        HeldWaits &h = Get();
+        std::unique_lock lock(h.mutex);
+        h.waits.push_back(ms);
+        h.cv.wait(lock, [&h] { return !h.holding; });
+    }
+    void Release()
+    {
+        {
+            std::lock_guard lock(mutex);
+            holding = false;
+        }
+        cv.notify_all();
+    }
+};
+
+// While alive, the link thread's protocol waits go to HeldWaits, held.
+struct HoldingWaits {
+    HoldingWaits()
+    {
+        HeldWaits::Get().waits.clear();
+        HeldWaits::Get().holding = true;
+        TavlinkSetSleep(&HeldWaits::Sleep);
+    }
+    ~HoldingWaits() { InstallLinkSleepRecorder(); }
+};
+
+// Pixels of a partial green: the blend an antialiased green curve leaves on black.
+int BlendedGreens(const QImage &image)
+{
+    int n = 0;
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb p = rgb.pixel(x, y);
+            n += qRed(p) == 0 && qBlue(p) == 0 && qGreen(p) > 0 && qGreen(p) < 255;
+        }
+    return n;
+}
+
 // Everything a refused file must leave alone.
 struct PageSnapshot {
     std::vector<std::tuple<int, int, int, int>> slotStates;
@@ -108,6 +167,8 @@ private slots:
     void refreshEachFamily();
     void twoHundredPointRule();
     void refreshOnTheLinkThread();
+    void commandsDuringARefreshWaitTheirTurn();
+    void everyControlDuringARefresh();
     void failedExchangeEndsTheRefreshSilently();
     void refreshModesAndDisconnect();
     void chineseTexts();
@@ -124,9 +185,11 @@ private slots:
     void graphPicturesZoomAndReadout();
     void savingWithNoColumnStillAsksForAFile();
     void everyControlHasItsOwnName();
+    void liveCurvesPlainExportsAntialiased();
 
 private:
     void Connect(AppEnv &env);
+    void ConnectFourChannels(AppEnv &env);
     void LoadColumn(AppEnv &env, const QString &name, int count, uint8_t seed, uint8_t kind, bool measured);
     apptest::VirtualInstrument m_sim;
 };
@@ -151,6 +214,17 @@ void TestWavePages::Connect(AppEnv &env)
     env.frame->OnConnect();
     QVERIFY2(g_bDsoBound, "the virtual instrument did not bind");
     env.ui.clear();
+}
+
+// A four-channel instrument with every channel on.
+void TestWavePages::ConnectFourChannels(AppEnv &env)
+{
+    m_sim.StartUsb(70);
+    vsim::State state = m_sim.instrument->state();
+    for (auto &c : state.channels)
+        c.on = true;
+    m_sim.instrument->setState(state);
+    Connect(env);
 }
 
 void TestWavePages::refreshEachFamily_data()
@@ -273,6 +347,100 @@ void TestWavePages::refreshOnTheLinkThread()
     QCOMPARE(std::count(ui.sleeps.begin(), ui.sleeps.end(), 10u), 4);
     frame->OnDisconnect();
     ResetAllGlobals();
+}
+
+void TestWavePages::commandsDuringARefreshWaitTheirTurn()
+{
+    // The program's own mode. While a refresh waits on the instrument the
+    // window takes input: a tab, "Manu" (Auto stops after this refresh), a
+    // tick (skipped); Upload and Disconnect wait their turn and then run in
+    // that order, after every exchange of the refresh.
+    AppEnv env(QString(), true, vantor::LinkGate::Mode::Threaded);
+    ConnectFourChannels(env);
+    CViewWaveGraphDlg *graph = Graph(env);
+    std::vector<int> progress;
+    connect(env.frame->progressBar(), &QProgressBar::valueChanged, this, [&](int v) { progress.push_back(v); });
+    graph->button(IDC_GRAPH_AUTO)->click();
+    QVERIFY(env.frame->refreshTimer().isActive());
+
+    const HoldingWaits holding;
+    HeldWaits &held = HeldWaits::Get();
+    struct During {
+        bool timer, autoOn, settingHeld, bound;
+        int tab, refreshes, cursors;
+    } during{};
+    QTimer::singleShot(0, this, [&] {
+        env.frame->rightWnd()->SelectTab(TAB_WAVE_DATA);
+        graph->button(IDC_GRAPH_MANU)->click();
+        env.frame->OnRefreshTick();
+        env.frame->leftWnd()->page()->button(IDC_BASE_UPLOAD)->click();
+        env.frame->action(ID_UNBIND_USB)->trigger();
+        during = {env.frame->refreshTimer().isActive(), g_bAutoRefresh != 0,   g_bSettingHeld != 0,   g_bDsoBound != 0,
+                  env.frame->rightWnd()->CurrentTab(),  graph->refreshCount(), env.ui.waitCursorDepth};
+        held.Release();
+    });
+    graph->button(IDC_GRAPH_REFRESH)->click();
+
+    QVERIFY(!during.timer);
+    QVERIFY(!during.autoOn);
+    QVERIFY(graph->button(IDC_GRAPH_AUTO)->isEnabled());
+    QCOMPARE(during.tab, TAB_WAVE_DATA);
+    QCOMPARE(during.refreshes, 1);  // the tick was skipped
+    QVERIFY(!during.settingHeld);   // Upload and Disconnect not yet
+    QVERIFY(during.bound);
+    QCOMPARE(during.cursors, 4);  // the refresh's, its job's and the two waiting
+    // Status, four records, then the settings read, then the unbind.
+    QCOMPARE(held.waits, (std::vector<unsigned>{600, 100, 100, 100, 100, 160, 600}));
+    QCOMPARE(progress, (std::vector<int>{20, 40, 60, 80, 100, 0, 40, 100, 0}));
+    QCOMPARE(graph->refreshCount(), 1);
+    QCOMPARE(g_ChannelSlots[4].nCount, vsim::familyScreenLength(3));
+    QCOMPARE(g_bSettingHeld, uint8_t(1));
+    QCOMPARE(g_bDsoBound, uint8_t(0));
+    QVERIFY(!env.frame->refreshTimer().isActive());
+    QVERIFY(env.ui.messages.empty());
+    QCOMPARE(env.ui.waitCursorDepth, 0);
+}
+
+void TestWavePages::everyControlDuringARefresh()
+{
+    // Every button and menu command of the window (its own, with their
+    // numbers), pressed while a refresh
+    // waits on the instrument: a handler that reaches the link without
+    // entering as a command stops the program here; the others run at once
+    // or wait their turn, and the refresh's exchanges come first, whole.
+    AppEnv env(QString(), true, vantor::LinkGate::Mode::Threaded);
+    ConnectFourChannels(env);
+    CViewWaveGraphDlg *graph = Graph(env);
+    const HoldingWaits holding;
+    HeldWaits &held = HeldWaits::Get();
+    int pressed = 0, waiting = 0;
+    QTimer::singleShot(0, this, [&] {
+        const auto buttons = env.frame->findChildren<QAbstractButton *>();
+        const std::vector<QPointer<QAbstractButton>> alive(buttons.begin(), buttons.end());
+        for (const QPointer<QAbstractButton> &b : alive)
+            if (b && b->isEnabled() && b->property("ctrlId").isValid()) {
+                b->click();
+                ++pressed;
+            }
+        const auto actions = env.frame->findChildren<QAction *>();
+        const std::vector<QPointer<QAction>> items(actions.begin(), actions.end());
+        for (const QPointer<QAction> &a : items)
+            if (a && a->isEnabled() && !a->menu() && a->property("ctrlId").toInt() != ID_APP_EXIT) {
+                a->trigger();
+                ++pressed;
+            }
+        waiting = env.ui.waitCursorDepth - 2;  // beyond the refresh's own and its job's
+        held.Release();
+    });
+    graph->button(IDC_GRAPH_REFRESH)->click();
+    env.frame->refreshTimer().stop();
+    QVERIFY(pressed > 40);
+    QVERIFY(waiting >= 5);  // Connect, Disconnect, Upload, Download, Refresh at least
+    const std::vector<unsigned> refresh{600, 100, 100, 100, 100};
+    QVERIFY(held.waits.size() > refresh.size());
+    QVERIFY(std::equal(refresh.begin(), refresh.end(), held.waits.begin()));
+    QVERIFY(!vantor::Link().busy());
+    QCOMPARE(env.ui.waitCursorDepth, 0);
 }
 
 void TestWavePages::failedExchangeEndsTheRefreshSilently()
@@ -878,6 +1046,44 @@ void TestWavePages::everyControlHasItsOwnName()
         QCOMPARE(env.frame->findChild<QWidget *>(IdName(IDC_BASE_FILE))->accessibleName(),
                  env.frame->findChild<QLabel *>(IdName(IDC_BASE_FILE_LABEL))->text().chopped(1));
     }
+}
+
+void TestWavePages::liveCurvesPlainExportsAntialiased()
+{
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    env.frame->resize(1200, 900);
+    env.frame->rightWnd()->SelectTab(1);
+    CViewWaveGraphDlg *graph = Graph(env);
+    QTRY_VERIFY(graph->graph()->width() > 300);
+    std::vector<uint8_t> samples(2000);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = uint8_t(128 + 90 * std::sin(double(i) / 40));
+    graph->PlotWaveColumn(samples.data(), int(samples.size()), 5);  // green
+    graph->ShowGraphColumn(5);
+    QCustomPlot *plot = graph->graph();
+    auto live = [plot] {
+        plot->replot(QCustomPlot::rpImmediateRefresh);
+        return BlendedGreens(plot->grab().toImage());
+    };
+    QVERIFY(!graph->liveAntialiasing());
+    QCOMPARE(live(), 0);
+    QVERIFY(graph->SaveGraphPicture(env.path("g.png")));
+    QVERIFY(BlendedGreens(QImage(env.path("g.png"))) > 50);
+    graph->CopyGraphImage();
+    QCOMPARE(env.ui.clipboardImages.size(), size_t(1));
+    const QRect area(plot->mapTo(graph, QPoint(0, 0)) * graph->devicePixelRatio(),
+                     plot->size() * graph->devicePixelRatio());
+    QVERIFY(BlendedGreens(env.ui.clipboardImages[0].copy(area)) > 50);
+    QCOMPARE(live(), 0);  // back to the plain look
+    // The View menu's switch.
+    QAction *item = env.frame->action(ID_VIEW_ANTIALIAS);
+    QVERIFY(item && item->isCheckable() && !item->isChecked());
+    item->trigger();
+    QVERIFY(graph->liveAntialiasing());
+    QVERIFY(live() > 50);
+    item->trigger();
+    QCOMPARE(live(), 0);
 }
 
 QTEST_MAIN(TestWavePages)

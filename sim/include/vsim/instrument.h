@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -159,6 +160,11 @@ public:
     // Samples a read would send now (kind 1, 2, 5..10), without the block.
     std::vector<uint8_t> record(int readKind) const;
 
+    // For benchmarks: every read is answered with the reply first made for
+    // its kind and flag, so the instrument's own work stays out of what they
+    // time. Faults still apply.
+    void setReplayReads(bool on);
+
 private:
     mutable std::mutex mutex_;
     int productCode_;
@@ -171,6 +177,8 @@ private:
     uint32_t handled_ = 0;
     std::vector<uint8_t> recent_;
     std::vector<KeyPress> keys_;
+    bool replayReads_ = false;
+    std::map<uint16_t, std::vector<uint8_t>> replayed_;  // by read kind and flag
 
     std::vector<uint8_t> dispatch(uint8_t command, const uint8_t *payload, size_t n);
     std::vector<uint8_t> readReply(uint8_t kind, uint8_t flag);
