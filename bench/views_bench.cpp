@@ -3,11 +3,7 @@
 // of one refresh of 4 x 24000 samples, a replot of seven 24000-point curves,
 // the copy of a full table. With the real waits: one whole refresh against
 // the sum of the waits it spent (protocol waits and the page's own pauses).
-#include "platform/ui_services.h"
-#include "platform/globals.h"
-#include "shell/main_frame.h"
-#include "shell/panes.h"
-#include "shell/vantor_app.h"
+#include "bench_frame.h"
 #include "views/page_tables.h"
 #include "views/view_pages.h"
 
@@ -54,13 +50,8 @@ public:
     }
 };
 
-struct Env {
-    QTemporaryDir dir;
+struct Env : BenchFrame {
     BenchUi ui;
-    std::unique_ptr<vsim::Instrument> instrument;
-    std::unique_ptr<vsim::Server> server;
-    std::unique_ptr<CVantorApp> app;
-    CMainFrame *frame = nullptr;
 
     CViewWaveGraphDlg *graph() const { return frame->rightWnd()->graphPage(); }
     CViewWavedataDlg *data() const { return frame->rightWnd()->dataPage(); }
@@ -181,51 +172,8 @@ BENCHMARK(BM_RefreshOverUsbRealWaits)->Unit(benchmark::kMillisecond)->Iterations
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication qapp(argc, argv);
-    Env env;
-    g_env = &env;
-    const QString socket = env.dir.filePath(QStringLiteral("usb.sock"));
-    qputenv("FERRULE_SIM_SOCKET", socket.toLocal8Bit());
-    TavlinkSetSleep(&LinkSleep);
-    env.instrument = std::make_unique<vsim::Instrument>(70);
-    vsim::State s = env.instrument->state();
-    for (auto &c : s.channels)
-        c.on = true;
-    env.instrument->setState(s);
-    env.server = std::make_unique<vsim::Server>(*env.instrument);
-    env.server->startUsb(socket.toStdString());
-
-    ResetAllGlobals();
-    CVantorApp::Options options;
-    options.ui = &env.ui;
-    options.gateMode = vantor::LinkGate::Mode::Synchronous;
-    options.programDir = env.dir.path();
-    options.logDir = env.dir.path();
-    options.lockPath = env.dir.filePath(QStringLiteral("Vantor.lock"));
-    env.app = std::make_unique<CVantorApp>(options);
-    env.app->ReadStartupFile();
-    env.frame = env.app->CreateMainFrame();
-    if (!env.frame)
-        return 1;
-    env.frame->ShowAtStart();
-    env.frame->resize(1280, 900);
-    env.frame->rightWnd()->SelectTab(1);
-    QCoreApplication::processEvents();
-    env.frame->OnConnect();
-    if (!g_bDsoBound) {
-        std::fprintf(stderr, "views_bench: the virtual instrument did not bind\n");
-        return 1;
-    }
-
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    env.frame->OnDisconnect();
-    env.frame->close();
-    env.app.reset();
-    env.server.reset();
-    return 0;
+    return RunPageBenchmarks(argc, argv, g_env, [](Env &env) {
+        TavlinkSetSleep(&LinkSleep);
+        return env.Start(env.ui, 70, true, 1, "views_bench");
+    });
 }
