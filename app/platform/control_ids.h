@@ -224,6 +224,10 @@ constexpr int IDC_BITMAP_PRINT = 1029;
 constexpr int IDC_BITMAP_TITLE = 1027;
 constexpr int IDC_BITMAP_FRAME = 1021;
 constexpr int IDC_BITMAP_HEADING = 1153;
+constexpr int IDC_BITMAP_VIEW_GROUP = 1230;
+constexpr int IDC_BITMAP_VIEW_STRETCH = 1231;
+constexpr int IDC_BITMAP_VIEW_FIT = 1232;
+constexpr int IDC_BITMAP_VIEW_ACTUAL = 1233;
 
 // Virtual front panel (157)
 constexpr int IDC_PANEL_DEFAULT_SETUP = 1092;

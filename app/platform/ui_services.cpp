@@ -70,8 +70,17 @@ QString QtUiServices::fileDialog(QWidget *parent, const FileDialogRequest &r)
     QFileDialog dialog(parent, r.title, r.folder, ConvertDesignFilter(r.filter));
     dialog.setAcceptMode(r.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(r.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (!r.defaultExt.isEmpty())
+    if (!r.defaultExt.isEmpty()) {
         dialog.setDefaultSuffix(r.defaultExt);
+        // A name typed without extension takes the one of the file type chosen.
+        if (r.save)
+            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString &filter) {
+                const QString pattern = filter.section(QLatin1Char('('), -1).section(QLatin1Char(' '), 0, 0);
+                const QString ext = pattern.section(QLatin1Char('.'), -1).remove(QLatin1Char(')'));
+                if (!ext.isEmpty() && !ext.contains(QLatin1Char('*')))
+                    dialog.setDefaultSuffix(ext);
+            });
+    }
     // A pattern such as "*.csv" is shown as the proposed name, as the design's
     // dialog shows it; accepting it unchanged filters the list.
     if (!r.initialName.isEmpty())
@@ -175,6 +184,8 @@ void RecordingUiServices::sleep(unsigned ms)
     sleeps.push_back(ms);
     if (advanceClockOnSleep)
         clock = clock.addMSecs(ms);
+    if (onSleep)
+        onSleep(ms);
 }
 
 QDateTime RecordingUiServices::now() { return clock; }

@@ -99,6 +99,8 @@ public:
     std::deque<std::function<int(QDialog *)>> dialogHandlers;
     // Called for every message box while it is "open".
     std::function<void(const Message &)> onMessage;
+    // Called for every recorded sleep, after it is recorded.
+    std::function<void(unsigned)> onSleep;
 
     QDateTime clock = QDateTime(QDate(2026, 3, 5), QTime(14, 7, 9, 123));
     bool advanceClockOnSleep = true;

@@ -271,10 +271,9 @@ int CRightWnd::CurrentTab() const { return m_tabs->GetCurSel(); }
 
 void CRightWnd::OpenBitmapFile()
 {
-    if (m_pBitmap) {
-        m_pBitmap->LoadBitmapFile(g_szOpenFilePath, true);
+    // A file that cannot be shown keeps the page, its title and its Rename as they were.
+    if (m_pBitmap && m_pBitmap->LoadBitmapFile(g_szOpenFilePath, true))
         m_pBitmap->EnableRename(false);
-    }
 }
 
 void CRightWnd::OpenWaveDataFile()

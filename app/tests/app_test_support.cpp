@@ -99,6 +99,16 @@ CMainFrame *AppEnv::CreateFrame()
     return frame;
 }
 
+bool ConnectFrame(AppEnv &env)
+{
+    if (!env.CreateFrame())
+        return false;
+    env.frame->OnConnect();
+    env.ui.clear();
+    LinkSleeps().clear();
+    return g_bDsoBound != 0;
+}
+
 QString AppEnv::path(const QString &name) const { return QDir(dir.path()).filePath(name); }
 
 QByteArray AppEnv::readFile(const QString &name) const

@@ -43,4 +43,8 @@ struct AppEnv {
     CMainFrame *frame = nullptr;
 };
 
+// Creates the frame and connects it to the virtual instrument; false when
+// it did not bind. What the connection recorded is cleared.
+bool ConnectFrame(AppEnv &env);
+
 }  // namespace apptest

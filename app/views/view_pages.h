@@ -1,20 +1,13 @@
-// The bitmap and measurement pages, as far as the shell drives them today:
-// the controls it enables and the calls it makes.
+// The pages of the right pane; the measurement page as far as the shell
+// drives it today: the controls it enables and the calls it makes.
 #pragma once
 
+#include "bitmap_page.h"
 #include "view_page.h"
 #include "wave_data_page.h"
 #include "wave_graph_page.h"
 
 class TextTable;
-
-class CWaveUIBmpDlg : public CViewPage {
-    Q_OBJECT
-public:
-    explicit CWaveUIBmpDlg(QWidget *parent);
-    bool LoadBitmapFile(const QString &path, bool setTitle);
-    void EnableRename(bool enable);
-};
 
 class CViewWaveparamDlg : public CViewPage {
     Q_OBJECT

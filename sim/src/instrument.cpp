@@ -454,7 +454,7 @@ std::vector<uint8_t> Instrument::dispatch(uint8_t command, const uint8_t *payloa
         }
         return statusOnly(0);
     case CmdBmpBegin: {
-        bitmap_ = renderLocked();
+        bitmap_ = screenImage_.empty() ? renderLocked() : screenImage_;
         std::vector<uint8_t> p(12, 0);
         putU32(&p[4], uint32_t(bitmap_.size()));
         return p;
@@ -889,6 +889,12 @@ std::vector<uint8_t> Instrument::renderBitmap() const
 {
     std::lock_guard lock(mutex_);
     return renderLocked();
+}
+
+void Instrument::setScreenImage(std::vector<uint8_t> image)
+{
+    std::lock_guard lock(mutex_);
+    screenImage_ = std::move(image);
 }
 
 std::vector<uint8_t> Instrument::renderLocked() const

@@ -90,6 +90,18 @@ TEST(Bitmap, ChunksAddUpToA320By240TrueColourFile)
     EXPECT_EQ(le32(&bmp[30]), 0u);  // uncompressed
 }
 
+TEST(Bitmap, AGivenScreenImageTravelsInsteadUntilCleared)
+{
+    Instrument inst(70);
+    const std::vector<uint8_t> image(30000, 0x5A);
+    inst.setScreenImage(image);
+    uint32_t chunks = 0;
+    EXPECT_EQ(transfer(inst, &chunks), image);
+    EXPECT_EQ(chunks, 2u);
+    inst.setScreenImage({});
+    EXPECT_EQ(transfer(inst).size(), 54u + 320u * 240u * 3u);
+}
+
 TEST(Bitmap, TheScreenShowsTheOpenChannelsInTheirColours)
 {
     Instrument inst(70);

@@ -208,13 +208,7 @@ void TestWavePages::init()
 
 void TestWavePages::cleanup() { m_sim.Stop(); }
 
-void TestWavePages::Connect(AppEnv &env)
-{
-    QVERIFY(env.CreateFrame());
-    env.frame->OnConnect();
-    QVERIFY2(g_bDsoBound, "the virtual instrument did not bind");
-    env.ui.clear();
-}
+void TestWavePages::Connect(AppEnv &env) { QVERIFY2(ConnectFrame(env), "the virtual instrument did not bind"); }
 
 // A four-channel instrument with every channel on.
 void TestWavePages::ConnectFourChannels(AppEnv &env)

@@ -156,6 +156,9 @@ public:
 
     // The screen as a BMP file image.
     std::vector<uint8_t> renderBitmap() const;
+    // A picture the screen transfers send instead of the rendered screen
+    // (any bytes, as an instrument of another make might); empty renders again.
+    void setScreenImage(std::vector<uint8_t> image);
 
     // Samples a read would send now (kind 1, 2, 5..10), without the block.
     std::vector<uint8_t> record(int readKind) const;
@@ -174,6 +177,7 @@ private:
     State state_;
     std::vector<Fault> faults_;
     std::vector<uint8_t> bitmap_;  // the image of the open transfer
+    std::vector<uint8_t> screenImage_;
     uint32_t handled_ = 0;
     std::vector<uint8_t> recent_;
     std::vector<KeyPress> keys_;
