@@ -10,6 +10,7 @@
 #include "../platform/globals.h"
 #include "../platform/language.h"
 #include "../platform/link_gate.h"
+#include "../platform/save_file.h"
 #include "../platform/ui_services.h"
 #include "page_dialogs.h"
 #include "page_host.h"
@@ -24,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPdfWriter>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollArea>
@@ -276,7 +278,7 @@ void CViewWaveGraphDlg::ShowMarker(int channel, bool visible)
 
 // ---- refresh ---------------------------------------------------------------------------
 
-void CViewWaveGraphDlg::RefreshWaveGraph()
+bool CViewWaveGraphDlg::RefreshWaveGraph()
 {
     ++m_nRefreshes;
     Log("Refresh the Wave Graph", "刷新波形");
@@ -284,7 +286,7 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
         Message(this, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!",
                 vantor::MsgIcon::Warning, true);
         RefreshLamps();
-        return;
+        return false;
     }
     vantor::LinkGate &link = vantor::Link();
     Ui().beginWaitCursor();
@@ -299,7 +301,7 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
     g_bGetAllData = uint8_t(m_bGetAllData);
 
     // A failed status exchange leaves the previous flags.
-    link.run([] { return IsCHOpen(&g_bChOpen[0], &g_bChOpen[1], &g_bChOpen[2], &g_bChOpen[3]); });
+    const bool statusOk = link.run([] { return IsCHOpen(&g_bChOpen[0], &g_bChOpen[1], &g_bChOpen[2], &g_bChOpen[3]); });
     // A two-channel model's status carries no CH3 and CH4 flags; what an
     // earlier four-channel instrument left there would end every refresh.
     if (HasTwoChannels(g_ProductType))
@@ -356,11 +358,13 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
             Progress(5, 0, 0);
             Ui().endWaitCursor();
             RefreshLamps();
-            return;
+            return true;
         }
     }
     Progress(5, 0, 0);
     Ui().endWaitCursor();
+    // With no channel read, the status exchange alone tells whether anyone answered.
+    return ok && (statusOk || anyOpen);
 }
 
 void CViewWaveGraphDlg::DrawAfterRefresh()
@@ -565,16 +569,28 @@ bool CViewWaveGraphDlg::SaveGraphPicture(const QString &path)
 {
     // Into a file beside the target, renamed over it once whole: a failed
     // export leaves the old picture as it was.
-    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-        const QString part = path + QStringLiteral(".part");
-        const bool ok = m_graph->savePdf(part) &&
-                        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0;
-        if (!ok)
-            QFile::remove(part);
-        return ok;
-    }
     QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && m_graph->toPixmap().save(&file, "PNG") && file.commit();
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    bool drawn = false;
+    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+        // One page the plot's size, in points, drawn as vectors.
+        const int w = m_graph->width(), h = m_graph->height();
+        QPdfWriter writer(&file);
+        writer.setPageSize(QPageSize(QSizeF(w, h), QPageSize::Point));
+        writer.setPageMargins(QMarginsF());
+        QCPPainter painter;
+        drawn = painter.begin(&writer);
+        if (drawn) {
+            painter.setMode(QCPPainter::pmVectorized);
+            painter.setWindow(0, 0, w, h);
+            m_graph->toPainter(&painter, w, h);
+            painter.end();
+        }
+    } else {
+        drawn = m_graph->toPixmap().save(&file, "PNG");
+    }
+    return drawn && vantor::CommitWhole(file);
 }
 
 void CViewWaveGraphDlg::OfferPictureSave()
@@ -654,8 +670,8 @@ void CViewWaveGraphDlg::SaveWaveGraphFile()
     if (path.contains(QLatin1String(".wdf"))) {
         written = pages.data && pages.data->WriteWaveFile(c, kKindGraph, path);
     } else if (path.contains(QLatin1String(".csv"))) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
             Ui().endWaitCursor();
             Message(this, "Try to openning the selected file failed!", vantor::MsgIcon::Information);
             return;
@@ -679,7 +695,7 @@ void CViewWaveGraphDlg::SaveWaveGraphFile()
             for (int row = 0; row < 32; ++row)
                 content.measures[size_t(row)] = pages.measure->table()->text(row, c);
         const QByteArray bytes = EncodeGraphFile(content);
-        written = file.write(bytes) == bytes.size();
+        written = file.write(bytes) == bytes.size() && vantor::CommitWhole(file);
     }
     Ui().endWaitCursor();
     if (!written) {
