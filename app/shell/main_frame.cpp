@@ -917,11 +917,11 @@ void CMainFrame::PauseAuto()
     if (m_bPortMode)
         m_bLinkKnown = 0;
     m_wndLeft->page()->SetDeviceButtons(false);
-    SetPane(3, Tr("Auto refresh paused: waiting for the instrument", "自动刷新已暂停：等待设备"));
+    SetPane(3, Tr("Auto paused: no instrument", "自动刷新暂停：无设备"));
     DebugLog(QStringLiteral("自动刷新时设备无响应，暂停自动刷新"), kWarning);
     RefreshLinkLamp();
     m_tickMessageOpen = true;
-    Message(QStringLiteral("The software is not link with device!"), QStringLiteral("Error"), MsgIcon::Warning);
+    Message(Tr("The software is not link with device!", "没有连接设备!"), QStringLiteral("Error"), MsgIcon::Warning);
     m_tickMessageOpen = false;
     m_nProbeDelay = 0;
     m_probe.start(kFirstProbeMs);

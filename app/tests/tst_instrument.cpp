@@ -248,7 +248,7 @@ void TestInstrument::PausedOnce(AppEnv &env, int livePoints)
     QVERIFY(!env.frame->refreshTimer().isActive());
     env.frame->OnRefreshTick();
     QCOMPARE(env.messageTexts(), QStringList{"The software is not link with device!"});
-    QCOMPARE(env.frame->paneText(3), QString("Auto refresh paused: waiting for the instrument"));
+    QCOMPARE(env.frame->paneText(3), QString("Auto paused: no instrument"));
     QVERIFY(!env.frame->linkLampGreen());
     QVERIFY(!env.frame->bindLampGreen());
     QCOMPARE(env.frame->rightWnd()->graphPage()->plot(1)->data()->size(), livePoints);
