@@ -753,6 +753,9 @@ void CMainFrame::TakeUpBinding()
     g_ProductTable[11] = static_cast<uint8_t>(family);
     g_ProductType = static_cast<uint8_t>(family);
     g_bDsoBound = 1;
+    // Bound over the network or the serial line: that link is up again.
+    if (m_bPortMode)
+        m_bLinkKnown = 1;
 
     if (CViewWaveGraphDlg *graph = m_wndRight->graphPage()) {
         if (HasFourChannels(g_ProductType))
@@ -815,6 +818,7 @@ void CMainFrame::OnConnectSetting()
     // A pause waits on the style left behind: Auto ends with it.
     if (m_bAutoPaused) {
         StopRefreshTimer();
+        m_bLinkKnown = 1;
         g_bAutoRefresh = 0;
         if (CViewWaveGraphDlg *graph = m_wndRight->graphPage())
             graph->SetModeButtons(true, false);
@@ -950,7 +954,6 @@ void CMainFrame::OnProbe()
         m_probe.start(m_nProbeDelay);
         return;
     }
-    m_bLinkKnown = 1;
     TakeUpBinding();
     ResumeAuto();
     RefreshLinkLamp();
