@@ -4,6 +4,7 @@
 // files both ways and every file they refuse, and the table's copy text.
 #include "platform/control_ids.h"
 #include "platform/gbk.h"
+#include "print/preview.h"
 #include "shell/base_operation.h"
 #include "shell/dialogs.h"
 #include "shell/panes.h"
@@ -882,7 +883,7 @@ void TestWavePages::savingWithNoColumnStillAsksForAFile()
     QCOMPARE(env.ui.fileDialogs[1].title, QString("Save Wave Graph File"));
 }
 
-enum SavePath { kSettingsSave, kSettingsSaveAs, kDataWdf, kGraphWdf, kGraphCsv, kPicturePng, kPicturePdf };
+enum SavePath { kSettingsSave, kSettingsSaveAs, kDataWdf, kGraphWdf, kGraphCsv, kPicturePng, kPicturePdf, kPreviewPdf };
 
 void TestWavePages::aFullDiskKeepsTheOldFile_data()
 {
@@ -903,6 +904,8 @@ void TestWavePages::aFullDiskKeepsTheOldFile_data()
                                         << "";
     QTest::newRow("graph picture .pdf") << int(kPicturePdf) << "p.pdf"
                                         << "";
+    QTest::newRow("print preview PDF") << int(kPreviewPdf) << "v.pdf"
+                                       << "";
 }
 
 void TestWavePages::aFullDiskKeepsTheOldFile()
@@ -940,6 +943,12 @@ void TestWavePages::aFullDiskKeepsTheOldFile()
             env.ui.fileAnswers = {env.path(name)};
             Graph(env)->SaveWaveGraphFile();
             break;
+        case kPreviewPdf: {
+            PrintRequest request;
+            request.nItemCount = 1;
+            returned = SaveDocumentPdf(WM_PRINT_WAVE_GRAPH, request, env.path(name));
+            break;
+        }
         default: returned = Graph(env)->SaveGraphPicture(env.path(name)); break;
         }
     }
