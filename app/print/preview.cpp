@@ -9,6 +9,7 @@
 #include "../platform/debug_log.h"
 #include "../platform/globals.h"
 #include "../platform/language.h"
+#include "../platform/save_file.h"
 #include "../platform/ui_services.h"
 
 #include <QAction>
@@ -82,11 +83,11 @@ bool SaveDocumentPdf(int message, PrintRequest request, const QString &path)
         ok = surface.Finish() && ok;
     }
     // Uncommitted, the old file stays as it was.
-    if (!ok || file.error() != QFileDevice::NoError) {
+    if (!ok) {
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    return vantor::CommitWhole(file);
 }
 
 // ---- view -------------------------------------------------------------------------------------

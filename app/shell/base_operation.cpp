@@ -2,6 +2,7 @@
 
 #include "../platform/control_ids.h"
 #include "../platform/globals.h"
+#include "../platform/save_file.h"
 #include "../views/view_pages.h"
 #include "logs.h"
 #include "main_frame.h"
@@ -76,7 +77,7 @@ bool WriteSettingFile(const QString &path, const char *createFailLine, const cha
     if (!file.open(QIODevice::WriteOnly))
         failLine = createFailLine;
     else if (file.write(reinterpret_cast<const char *>(g_SettingData), kSettingBytes) != kSettingBytes ||
-             !file.commit())
+             !vantor::CommitWhole(file))
         failLine = "写‘设备配置数据’文件失败";
     if (!failLine)
         return true;

@@ -29,12 +29,17 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 
 using vantor::MsgIcon;
 
 namespace {
 
 const char kDefaultIp[] = "192.168.1.100";
+// The probe of a paused Auto refresh: first after 1 s, then twice as long
+// each time, never more than 16 s apart.
+constexpr int kFirstProbeMs = 1000;
+constexpr int kLastProbeMs = 16000;
 
 QString FlyByText(int id)
 {
@@ -160,11 +165,22 @@ CMainFrame::CMainFrame()
     m_notify.context = this;
     m_timer.setObjectName(QStringLiteral("timer1"));
     connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnRefreshTick);
+    m_probe.setObjectName(QStringLiteral("probe"));
+    m_probe.setSingleShot(true);
+    connect(&m_probe, &QTimer::timeout, this, [this] {
+        // Like a device notice, the probe waits for the command in progress.
+        QPointer<CMainFrame> guard(this);
+        link().whenIdle([guard] {
+            if (guard)
+                guard->OnProbe();
+        });
+    });
 }
 
 CMainFrame::~CMainFrame()
 {
     m_timer.stop();
+    m_probe.stop();
     if (views::Host() == this)
         views::SetHost(nullptr);
     SetPrintPageFinder(nullptr);
@@ -608,7 +624,11 @@ void CMainFrame::UpdatePageButtons()
         m_wndRight->UpdatePageButtons();
 }
 
-void CMainFrame::StopRefreshTimer() { m_timer.stop(); }
+void CMainFrame::StopRefreshTimer()
+{
+    m_timer.stop();
+    EndAutoPause();
+}
 
 void CMainFrame::EnterNotLinked()
 {
@@ -729,7 +749,17 @@ void CMainFrame::OnConnect()
     RunProgress(0, 0, 5);
     link().pause(500);
     LogOperation(Tr("Link", "连接"));
+    TakeUpBinding();
+    ui().endWaitCursor();
+    RunProgress(2, 0, 0);
+    if (m_bAutoPaused)
+        ResumeAuto();
+    RefreshLinkLamp();
+}
 
+// After a successful bind: what the instrument is, and the pages to match.
+void CMainFrame::TakeUpBinding()
+{
     char name[20] = {}, ident[10] = {}, text[16] = {};
     char code = 0, family = 0;
     link().run([&] { GetProductType(name, ident, &code, &family, text); });
@@ -739,6 +769,9 @@ void CMainFrame::OnConnect()
     g_ProductTable[11] = static_cast<uint8_t>(family);
     g_ProductType = static_cast<uint8_t>(family);
     g_bDsoBound = 1;
+    // Bound over the network or the serial line: that link is up again.
+    if (m_bPortMode)
+        m_bLinkKnown = 1;
 
     if (CViewWaveGraphDlg *graph = m_wndRight->graphPage()) {
         if (HasFourChannels(g_ProductType))
@@ -747,9 +780,6 @@ void CMainFrame::OnConnect()
             graph->ShowChannel34(false);
     }
     m_wndLeft->page()->SetDeviceButtons(true);
-    ui().endWaitCursor();
-    RunProgress(2, 0, 0);
-    RefreshLinkLamp();
 }
 
 void CMainFrame::OnDisconnect()
@@ -771,7 +801,7 @@ void CMainFrame::OnDisconnect()
     LogOperation(Tr("UnLink", "断开"));
     g_bDsoBound = 0;
     m_wndLeft->page()->SetDeviceButtons(false);
-    m_timer.stop();
+    StopRefreshTimer();
     g_bAutoRefresh = 0;
     if (CViewWaveGraphDlg *graph = m_wndRight->graphPage())
         graph->SetModeButtons(true, false);
@@ -801,6 +831,14 @@ void CMainFrame::OnConnectSetting()
     m_nBaudRate = dialog.m_nBaudRate;
     m_strIpAddress = dialog.m_strAddress;
     m_nIpPort = dialog.m_nPort;
+    // A pause waits on the style left behind: Auto ends with it.
+    if (m_bAutoPaused) {
+        StopRefreshTimer();
+        m_bLinkKnown = 1;
+        g_bAutoRefresh = 0;
+        if (CViewWaveGraphDlg *graph = m_wndRight->graphPage())
+            graph->SetModeButtons(true, false);
+    }
     switch (m_nLinkType) {
     case 2:
         m_bPortMode = 1;
@@ -847,6 +885,10 @@ void CMainFrame::OnDeviceChange(uint32_t event, const FerruleDeviceBroadcast &he
             m_bUsbPresent = 1;
             DebugLog(QStringLiteral("当前应用程序检测到USB设备的拔插动作"), kNormal);
             SetPane(3, Tr("There is a device changing !", "检测到设备的拔插动作!"));
+            if (m_bAutoPaused) {
+                m_nProbeDelay = 0;
+                m_probe.start(0);
+            }
         } else {
             m_bLinkKnown = 0;
             m_bUsbPresent = 0;
@@ -862,9 +904,9 @@ void CMainFrame::OnDeviceChange(uint32_t event, const FerruleDeviceBroadcast &he
 
 void CMainFrame::OnRefreshTick()
 {
-    // Refreshes never overlap, ticks never pile up behind a command, and an
-    // earlier tick's message still on screen is not joined by another.
-    if (link().busy() || m_tickMessageOpen)
+    // Refreshes never overlap, an earlier tick's message still on screen is
+    // not joined by another, and a paused Auto waits for the instrument.
+    if (link().busy() || m_tickMessageOpen || m_bAutoPaused)
         return;
     link().command(this, [this] { RefreshTick(); });
 }
@@ -872,22 +914,84 @@ void CMainFrame::OnRefreshTick()
 void CMainFrame::RefreshTick()
 {
     LogOperation(Tr("Refresh the Wave Graph", "刷新波形"));
-    if (g_bDsoBound) {
-        ui().beginWaitCursor();
-        if (CViewWaveGraphDlg *graph = m_wndRight->graphPage())
-            graph->RefreshWaveGraph();
-        if (m_wndRight->m_pPanel) {
-            m_wndRight->m_pPanel->RefreshFromTick();
-            link().pause(500);
-        }
-        RunProgress(5, 0, 0);
-        ui().endWaitCursor();
-    } else {
-        m_tickMessageOpen = true;
-        Message(QStringLiteral("The software is not link with device!"), QStringLiteral("Error"), MsgIcon::Warning);
-        m_tickMessageOpen = false;
-        RefreshLinkLamp();
+    if (!g_bDsoBound) {
+        PauseAuto();
+        return;
     }
+    ui().beginWaitCursor();
+    CViewWaveGraphDlg *graph = m_wndRight->graphPage();
+    const bool answered = !graph || graph->RefreshWaveGraph();
+    if (answered && m_wndRight->m_pPanel) {
+        m_wndRight->m_pPanel->RefreshFromTick();
+        link().pause(500);
+    }
+    RunProgress(5, 0, 0);
+    ui().endWaitCursor();
+    if (!answered)
+        PauseAuto();
+}
+
+// The first tick that finds the instrument gone reports it once; then the
+// ticks stop and the probe looks for the instrument, less often each time,
+// until it answers a bind or the user leaves Auto. What is on screen stays.
+void CMainFrame::PauseAuto()
+{
+    m_timer.stop();
+    m_bAutoPaused = true;
+    g_bDsoBound = 0;
+    if (m_bPortMode)
+        m_bLinkKnown = 0;
+    m_wndLeft->page()->SetDeviceButtons(false);
+    SetPane(3, Tr("Auto paused: no instrument", "自动刷新暂停：无设备"));
+    DebugLog(QStringLiteral("自动刷新时设备无响应，暂停自动刷新"), kWarning);
+    RefreshLinkLamp();
+    m_tickMessageOpen = true;
+    Message(Tr("The software is not link with device!", "没有连接设备!"), QStringLiteral("Error"), MsgIcon::Warning);
+    m_tickMessageOpen = false;
+    m_nProbeDelay = 0;
+    m_probe.start(kFirstProbeMs);
+}
+
+void CMainFrame::OnProbe()
+{
+    if (!m_bAutoPaused)
+        return;
+    bool back = false;
+    if (!m_bPortMode) {
+        // The pipes reopen on the arrival notice; until then nothing to bind.
+        back = link().run([] { return IsConnected() != 0 && BindDso(); });
+    } else if (m_nLinkType == 2) {
+        const QByteArray ip = m_strIpAddress.toLatin1();
+        const int port = m_nIpPort;
+        back = link().run([&] { return Dso_InitSocket(0, ip.constData(), port) != 0 && BindDso(); });
+    } else {
+        const int port = m_nComPort, baud = m_nBaudRate;
+        back = link().run([=] { return Dso_InitUart(port, baud) != 0 && BindDso(); });
+    }
+    if (!m_bAutoPaused)
+        return;
+    if (!back) {
+        m_nProbeDelay = std::clamp(m_nProbeDelay * 2, kFirstProbeMs, kLastProbeMs);
+        m_probe.start(m_nProbeDelay);
+        return;
+    }
+    TakeUpBinding();
+    ResumeAuto();
+    RefreshLinkLamp();
+}
+
+void CMainFrame::ResumeAuto()
+{
+    EndAutoPause();
+    SetPane(3, Tr("Auto refresh resumed", "自动刷新已恢复"));
+    if (g_bAutoRefresh)
+        m_timer.start(g_nRefreshInterval);
+}
+
+void CMainFrame::EndAutoPause()
+{
+    m_bAutoPaused = false;
+    m_probe.stop();
 }
 
 void CMainFrame::OnShowPanel()

@@ -83,6 +83,9 @@ public:
     QToolBar *toolBar() const { return m_wndToolBar; }
     QProgressBar *progressBar() const { return m_wndProgress; }
     QTimer &refreshTimer() { return m_timer; }
+    // Auto refresh waits for the instrument to come back.
+    bool autoPaused() const { return m_bAutoPaused; }
+    QTimer &probeTimer() { return m_probe; }
     bool linkLampGreen() const;
     bool bindLampGreen() const;
     FerruleNotifyTarget *notifyTarget() { return &m_notify; }
@@ -119,6 +122,11 @@ private:
     void LocaliseMenu();
     void EnterNotLinked();
     void RefreshTick();
+    void TakeUpBinding();
+    void PauseAuto();
+    void ResumeAuto();
+    void EndAutoPause();
+    void OnProbe();
     void UpdateCommandStates();
     void SetPane(int pane, const QString &text);
     void PlaceProgress();
@@ -141,6 +149,11 @@ private:
     QMenu *m_menus[4] = {};
     QMenu *m_rateMenu = nullptr;
     QTimer m_timer;
+    // The instrument went away under Auto refresh: the ticks stop, and a USB
+    // arrival or the network probe takes the refresh up again.
+    bool m_bAutoPaused = false;
+    QTimer m_probe;
+    int m_nProbeDelay = 0;
     bool m_tickMessageOpen = false;
     bool m_closing = false;
     FerruleNotifyTarget m_notify{};

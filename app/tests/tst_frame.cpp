@@ -329,8 +329,10 @@ void TestFrame::timerTickDoesNotStackMessages()
     env.frame->OnRefreshTick();
     QCOMPARE(env.ui.messages.size(), size_t(1));
     env.ui.onMessage = nullptr;
-    env.frame->OnRefreshTick();  // once closed, the next tick reports again
-    QCOMPARE(env.ui.messages.size(), size_t(2));
+    // Once closed, Auto waits for the instrument: the next ticks say nothing.
+    QVERIFY(env.frame->autoPaused());
+    env.frame->OnRefreshTick();
+    QCOMPARE(env.ui.messages.size(), size_t(1));
 }
 
 void TestFrame::timerTickDuringACommandIsSkipped()

@@ -1,6 +1,6 @@
 // The shell against the virtual instrument, in-process: connecting over the
 // virtual USB socket and the network, the settings block both ways, and the
-// instrument vanishing while the refresh timer runs.
+// instrument going away and coming back under Auto refresh.
 #include "app_test_support.h"
 #include "platform/control_ids.h"
 #include "platform/gbk.h"
@@ -22,6 +22,7 @@
 #include <QRadioButton>
 #include <QtTest>
 #include <memory>
+#include <qcustomplot.h>
 
 using namespace apptest;
 
@@ -36,7 +37,8 @@ private slots:
     void productFamilyDecidesChannels34();
     void uploadSaveOpenDownloadRoundTrip();
     void failedUploadKeepsTheBlock();
-    void unplugWhileTheTimerRuns();
+    void goneAndBackDuringAutoResumes_data();
+    void goneAndBackDuringAutoResumes();
     void networkLinkConnectsAndTests();
     void serialLinkFollowsTheMappedPort();
     void threadedGateConnects();
@@ -46,6 +48,9 @@ private slots:
 
 private:
     void ConnectOrFail(CMainFrame *frame);
+    void SelectNetwork(AppEnv &env, uint16_t port);
+    void AutoRefreshing(AppEnv &env);
+    void PausedOnce(AppEnv &env, int livePoints);
     apptest::VirtualInstrument m_sim;
 };
 
@@ -206,44 +211,105 @@ void TestInstrument::failedUploadKeepsTheBlock()
     env.frame->OnDisconnect();
 }
 
-void TestInstrument::unplugWhileTheTimerRuns()
+void TestInstrument::SelectNetwork(AppEnv &env, uint16_t port)
 {
-    m_sim.StartUsb(70);
+    env.ui.dialogHandlers.push_back([port](QDialog *d) {
+        auto *dlg = static_cast<CRS232Dlg *>(d);
+        dlg->radio(2)->click();
+        dlg->findChild<QLineEdit *>(IdName(IDC_CONNECT_IP))->setText("127.0.0.1");
+        dlg->findChild<QLineEdit *>(IdName(IDC_CONNECT_PORT))->setText(QString::number(port));
+        dlg->OnOK();
+        return d->result();
+    });
+    env.frame->action(ID_CONNECT_SETTING)->trigger();
+}
+
+void TestInstrument::AutoRefreshing(AppEnv &env)
+{
+    CViewWaveGraphDlg *graph = env.frame->rightWnd()->graphPage();
+    const int before = graph->refreshCount();
+    if (env.frame->refreshTimer().isActive())
+        env.frame->OnRefreshTick();
+    else
+        QTRY_VERIFY_WITH_TIMEOUT(env.frame->refreshTimer().isActive(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(graph->refreshCount() > before, 10000);
+    QVERIFY(!env.frame->autoPaused());
+    QVERIFY(graph->plot(1)->data()->size() > 0);
+    QVERIFY(env.frame->linkLampGreen());
+    QVERIFY(env.frame->bindLampGreen());
+}
+
+// The instrument is gone: the next tick reports it, the ticks stop, the
+// last waveform stays, and further ticks say nothing.
+void TestInstrument::PausedOnce(AppEnv &env, int livePoints)
+{
+    env.frame->OnRefreshTick();
+    QVERIFY(env.frame->autoPaused());
+    QVERIFY(!env.frame->refreshTimer().isActive());
+    env.frame->OnRefreshTick();
+    QCOMPARE(env.messageTexts(), QStringList{"The software is not link with device!"});
+    QCOMPARE(env.frame->paneText(3), QString("Auto paused: no instrument"));
+    QVERIFY(!env.frame->linkLampGreen());
+    QVERIFY(!env.frame->bindLampGreen());
+    QCOMPARE(env.frame->rightWnd()->graphPage()->plot(1)->data()->size(), livePoints);
+    QCOMPARE(g_bAutoRefresh, uint8_t(1));
+    QVERIFY(env.frame->rightWnd()->graphPage()->button(IDC_GRAPH_MANU)->isEnabled());
+}
+
+void TestInstrument::goneAndBackDuringAutoResumes_data()
+{
+    QTest::addColumn<bool>("network");
+    QTest::newRow("USB unplugged and plugged in again") << false;
+    QTest::newRow("network instrument killed and restarted") << true;
+}
+
+void TestInstrument::goneAndBackDuringAutoResumes()
+{
+    QFETCH(bool, network);
+    uint16_t port = 0;
+    if (network) {
+        m_sim.Create(70);
+        port = m_sim.server->startTcp("127.0.0.1", 0);
+        QVERIFY(port != 0);
+    } else {
+        m_sim.StartUsb(70);
+    }
     AppEnv env;
     QVERIFY(env.CreateFrame());
+    if (network)
+        SelectNetwork(env, port);
     ConnectOrFail(env.frame);
-    env.frame->rightWnd()->graphPage()->button(IDC_GRAPH_AUTO)->click();  // Auto
-    QVERIFY(env.frame->refreshTimer().isActive());
-    QCOMPARE(g_bAutoRefresh, uint8_t(1));
-    env.frame->OnRefreshTick();
-    QCOMPARE(env.frame->rightWnd()->graphPage()->refreshCount(), 1);
+    env.frame->rightWnd()->graphPage()->button(IDC_GRAPH_AUTO)->click();
+    AutoRefreshing(env);
     QVERIFY(env.ui.messages.empty());
+    const int points = int(env.frame->rightWnd()->graphPage()->plot(1)->data()->size());
 
-    m_sim.server->unplugUsb();
-    QTRY_COMPARE_WITH_TIMEOUT(env.frame->m_bUsbPresent, uint8_t(0), 10000);
-    QCOMPARE(env.frame->m_bLinkKnown, uint8_t(0));
-    QCOMPARE(g_bDsoBound, uint8_t(0));
-    QVERIFY(env.frame->refreshTimer().isActive());  // left running
-    QVERIFY(!env.frame->linkLampGreen());
-    env.frame->OnRefreshTick();
-    env.frame->OnRefreshTick();
-    QCOMPARE(env.messageTexts(),
-             (QStringList{"The software is not link with device!", "The software is not link with device!"}));
-    QCOMPARE(env.frame->rightWnd()->graphPage()->refreshCount(), 1);
+    if (network) {
+        m_sim.Stop();  // killed: its connection closes under the next tick
+    } else {
+        m_sim.server->unplugUsb();
+        QTRY_COMPARE_WITH_TIMEOUT(env.frame->m_bUsbPresent, uint8_t(0), 10000);
+    }
+    PausedOnce(env, points);
 
-    // Connect now needs a known link.
-    env.ui.clear();
-    env.frame->OnConnect();
-    QCOMPARE(env.messageTexts(), QStringList{"The link is incorrect!"});
+    // Back (the network one on the same port): Auto goes on with no user
+    // action and no further message.
+    if (network) {
+        m_sim.Create(70);
+        QCOMPARE(m_sim.server->startTcp("127.0.0.1", port), port);
+    } else {
+        m_sim.server->replugUsb();
+    }
+    AutoRefreshing(env);
+    QCOMPARE(env.frame->paneText(3), QString("Auto refresh resumed"));
+    QCOMPARE(env.messageTexts().size(), 1);
+    if (!network)
+        QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt"))
+                    .contains(QStringLiteral("NORMAL :当前应用程序检测到USB设备的拔插动作")));
 
-    m_sim.server->replugUsb();
-    QTRY_COMPARE_WITH_TIMEOUT(env.frame->m_bUsbPresent, uint8_t(1), 10000);
-    QCOMPARE(env.frame->m_bLinkKnown, uint8_t(1));
-    QCOMPARE(env.frame->paneText(3), QString("There is a device changing !"));
-    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt"))
-                .contains(QStringLiteral("NORMAL :当前应用程序检测到USB设备的拔插动作")));
-    env.frame->StopRefreshTimer();
-    ConnectOrFail(env.frame);
+    // Manu ends Auto, paused or not.
+    env.frame->rightWnd()->graphPage()->button(IDC_GRAPH_MANU)->click();
+    QVERIFY(!env.frame->refreshTimer().isActive());
     env.frame->OnDisconnect();
 }
 
@@ -254,15 +320,7 @@ void TestInstrument::networkLinkConnectsAndTests()
     QVERIFY(port != 0);
     AppEnv env;
     QVERIFY(env.CreateFrame());
-    env.ui.dialogHandlers.push_back([port](QDialog *d) {
-        auto *dlg = static_cast<CRS232Dlg *>(d);
-        dlg->radio(2)->click();
-        dlg->findChild<QLineEdit *>(IdName(IDC_CONNECT_IP))->setText("127.0.0.1");
-        dlg->findChild<QLineEdit *>(IdName(IDC_CONNECT_PORT))->setText(QString::number(port));
-        dlg->OnOK();
-        return d->result();
-    });
-    env.frame->action(ID_CONNECT_SETTING)->trigger();
+    SelectNetwork(env, port);
     QCOMPARE(env.frame->paneText(3), QString("The link is net!"));
     env.frame->action(ID_TEST_CONNECTION)->trigger();
     QCOMPARE(env.messageTexts(), QStringList{"Connection Successful!"});

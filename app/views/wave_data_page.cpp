@@ -10,6 +10,7 @@
 #include "../platform/globals.h"
 #include "../platform/language.h"
 #include "../platform/link_gate.h"
+#include "../platform/save_file.h"
 #include "../platform/ui_services.h"
 #include "../print/print_dialogs.h"
 #include "../print/print_table.h"
@@ -21,6 +22,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <cstring>
@@ -116,8 +118,9 @@ void CViewWavedataDlg::RefillChannelColumns()
 
 bool CViewWavedataDlg::WriteWaveFile(int column, int origin, const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Beside the target until whole: a failed write leaves the old file as it was.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
         return false;
     const ChannelSlot &slot = g_ChannelSlots[column];
     const int count = std::clamp(slot.nCount, 0, kWaveRows);
@@ -142,7 +145,7 @@ bool CViewWavedataDlg::WriteWaveFile(int column, int origin, const QString &path
         for (int row = 0; row < 32; ++row)
             content.measures[size_t(row)] = pages.measure->table()->text(row, column);
     const QByteArray bytes = EncodeChannelFile(content);
-    return file.write(bytes) == bytes.size();
+    return file.write(bytes) == bytes.size() && vantor::CommitWhole(file);
 }
 
 bool CViewWavedataDlg::LoadWaveDataFile(const QString &path, bool *refused)

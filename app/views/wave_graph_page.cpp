@@ -10,6 +10,7 @@
 #include "../platform/globals.h"
 #include "../platform/language.h"
 #include "../platform/link_gate.h"
+#include "../platform/save_file.h"
 #include "../platform/ui_services.h"
 #include "../print/print_table.h"
 #include "page_dialogs.h"
@@ -26,6 +27,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPdfWriter>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScrollArea>
@@ -335,10 +337,11 @@ struct CViewWaveGraphDlg::RefreshWork {
     uint8_t chOpen[4] = {};
     uint8_t trigState = 0;
     bool ok = true;
+    bool statusOk = false;
     Channel ch[4];
 };
 
-void CViewWaveGraphDlg::RefreshWaveGraph()
+bool CViewWaveGraphDlg::RefreshWaveGraph()
 {
     ++m_nRefreshes;
     Log("Refresh the Wave Graph", "刷新波形");
@@ -346,7 +349,7 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
         Message(this, IsChineseUi() ? "没有连接设备!" : "The software is not link with device!",
                 vantor::MsgIcon::Warning, true);
         RefreshLamps();
-        return;
+        return false;
     }
     Ui().beginWaitCursor();
     for (int i = 0; i < 4; ++i)
@@ -397,13 +400,15 @@ void CViewWaveGraphDlg::RefreshWaveGraph()
             Progress(5, 0, 0);
             Ui().endWaitCursor();
             RefreshLamps();
-            return;
+            return true;
         }
     }
     for (PreparedCurve &p : m_prepared)
         p.count = -1;
     Progress(5, 0, 0);
     Ui().endWaitCursor();
+    // With no channel read, the status exchange alone tells whether anyone answered.
+    return work.ok && (work.statusOk || anyOpen);
 }
 
 // On the link thread: touches only work; what the UI thread does meanwhile
@@ -413,7 +418,7 @@ void CViewWaveGraphDlg::FetchChannels(RefreshWork &work, vantor::LinkGate &link)
     auto progress = [&link](int step, int fifth) { link.post([step, fifth] { Progress(5, step, fifth); }); };
     IsNeedParam(work.measureOn[0], work.measureOn[1], work.measureOn[2], work.measureOn[3]);
     // A failed status exchange leaves the previous flags.
-    IsCHOpen(&work.chOpen[0], &work.chOpen[1], &work.chOpen[2], &work.chOpen[3]);
+    work.statusOk = IsCHOpen(&work.chOpen[0], &work.chOpen[1], &work.chOpen[2], &work.chOpen[3]) != 0;
     if (work.twoChannels)
         work.chOpen[2] = work.chOpen[3] = 0;
     progress(1, 1);
@@ -778,16 +783,28 @@ bool CViewWaveGraphDlg::SaveGraphPicture(const QString &path)
     const ExportLook look(m_graph, m_bLiveAntialiased);
     // Into a file beside the target, renamed over it once whole: a failed
     // export leaves the old picture as it was.
-    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
-        const QString part = path + QStringLiteral(".part");
-        const bool ok = m_graph->savePdf(part) &&
-                        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) == 0;
-        if (!ok)
-            QFile::remove(part);
-        return ok;
-    }
     QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && m_graph->toPixmap().save(&file, "PNG") && file.commit();
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    bool drawn = false;
+    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+        // One page the plot's size, in points, drawn as vectors.
+        const int w = m_graph->width(), h = m_graph->height();
+        QPdfWriter writer(&file);
+        writer.setPageSize(QPageSize(QSizeF(w, h), QPageSize::Point));
+        writer.setPageMargins(QMarginsF());
+        QCPPainter painter;
+        drawn = painter.begin(&writer);
+        if (drawn) {
+            painter.setMode(QCPPainter::pmVectorized);
+            painter.setWindow(0, 0, w, h);
+            m_graph->toPainter(&painter, w, h);
+            painter.end();
+        }
+    } else {
+        drawn = m_graph->toPixmap().save(&file, "PNG");
+    }
+    return drawn && vantor::CommitWhole(file);
 }
 
 void CViewWaveGraphDlg::OfferPictureSave()
@@ -867,8 +884,8 @@ void CViewWaveGraphDlg::SaveWaveGraphFile()
     if (path.contains(QLatin1String(".wdf"))) {
         written = pages.data && pages.data->WriteWaveFile(c, kKindGraph, path);
     } else if (path.contains(QLatin1String(".csv"))) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate)) {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
             Ui().endWaitCursor();
             Message(this, "Try to openning the selected file failed!", vantor::MsgIcon::Information);
             return;
@@ -892,7 +909,7 @@ void CViewWaveGraphDlg::SaveWaveGraphFile()
             for (int row = 0; row < 32; ++row)
                 content.measures[size_t(row)] = pages.measure->table()->text(row, c);
         const QByteArray bytes = EncodeGraphFile(content);
-        written = file.write(bytes) == bytes.size();
+        written = file.write(bytes) == bytes.size() && vantor::CommitWhole(file);
     }
     Ui().endWaitCursor();
     if (!written) {

@@ -41,7 +41,8 @@ public:
     explicit CViewWaveGraphDlg(QWidget *parent);
     ~CViewWaveGraphDlg() override;
 
-    void RefreshWaveGraph();
+    // False when the instrument did not answer; what is on screen stays.
+    bool RefreshWaveGraph();
     void PlotWaveColumn(const uint8_t *samples, int count, int column);
     // params: the file's five texts for columns 5..7; unused for 1..4.
     void FillParamColumn(const std::array<QString, 5> *params, int column);

@@ -4,6 +4,7 @@
 // files both ways and every file they refuse, and the table's copy text.
 #include "platform/control_ids.h"
 #include "platform/gbk.h"
+#include "print/preview.h"
 #include "shell/base_operation.h"
 #include "shell/dialogs.h"
 #include "shell/panes.h"
@@ -19,6 +20,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QPointer>
 #include <QProcess>
@@ -28,10 +30,12 @@
 #include <QtTest>
 #include <cmath>
 #include <condition_variable>
+#include <csignal>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <qcustomplot.h>
+#include <sys/resource.h>
 
 using namespace apptest;
 
@@ -127,6 +131,26 @@ int BlendedGreens(const QImage &image)
     return n;
 }
 
+// A disk that fills after a few bytes: writes past the limit fail (EFBIG),
+// for root too, as on a full filesystem.
+struct FullDisk {
+    rlimit old{};
+    void (*oldHandler)(int) = nullptr;
+    FullDisk()
+    {
+        getrlimit(RLIMIT_FSIZE, &old);
+        oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = 16;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FullDisk()
+    {
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+};
+
 // Everything a refused file must leave alone.
 struct PageSnapshot {
     std::vector<std::tuple<int, int, int, int>> slotStates;
@@ -184,6 +208,8 @@ private slots:
     void shorterRecordLeavesZerosBehindIt();
     void graphPicturesZoomAndReadout();
     void savingWithNoColumnStillAsksForAFile();
+    void aFullDiskKeepsTheOldFile_data();
+    void aFullDiskKeepsTheOldFile();
     void everyControlHasItsOwnName();
     void liveCurvesPlainExportsAntialiased();
 
@@ -1017,6 +1043,85 @@ void TestWavePages::savingWithNoColumnStillAsksForAFile()
     QCOMPARE(env.ui.fileDialogs.size(), size_t(2));
     QCOMPARE(env.ui.fileDialogs[0].title, QString("Save Wave Data File"));
     QCOMPARE(env.ui.fileDialogs[1].title, QString("Save Wave Graph File"));
+}
+
+enum SavePath { kSettingsSave, kSettingsSaveAs, kDataWdf, kGraphWdf, kGraphCsv, kPicturePng, kPicturePdf, kPreviewPdf };
+
+void TestWavePages::aFullDiskKeepsTheOldFile_data()
+{
+    QTest::addColumn<int>("save");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");  // empty: the caller's return value says it
+    QTest::newRow("settings Save") << int(kSettingsSave) << "kept.ssf"
+                                   << "Try to Save Setting file failed!";
+    QTest::newRow("settings Save As") << int(kSettingsSaveAs) << "as.ssf"
+                                      << "Try to save as Setting file failed!";
+    QTest::newRow("wave data .wdf") << int(kDataWdf) << "d.wdf"
+                                    << "Try to save Wave Data file failed!";
+    QTest::newRow("wave graph .wdf") << int(kGraphWdf) << "g.wdf"
+                                     << "Try to save Wave Graph file failed!";
+    QTest::newRow("wave graph .csv") << int(kGraphCsv) << "g.csv"
+                                     << "Try to save Wave Graph file failed!";
+    QTest::newRow("graph picture .png") << int(kPicturePng) << "p.png"
+                                        << "";
+    QTest::newRow("graph picture .pdf") << int(kPicturePdf) << "p.pdf"
+                                        << "";
+    QTest::newRow("print preview PDF") << int(kPreviewPdf) << "v.pdf"
+                                       << "";
+}
+
+void TestWavePages::aFullDiskKeepsTheOldFile()
+{
+    QFETCH(int, save);
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    LoadColumn(env, QStringLiteral("in.wdf"), 400, 3, kKindGraph, false);
+    const QByteArray old("the old file, whole");
+    WriteAll(env.path(name), old);
+    g_szInitPath = env.path(".");
+    g_bSettingHeld = 1;
+    CBaseOperation *operation = env.frame->leftWnd()->page();
+    operation->m_strCurrentFile = QStringLiteral("kept");
+    env.ui.clear();
+    bool returned = true;
+    {
+        FullDisk full;
+        switch (save) {
+        case kSettingsSave: operation->OnSave(); break;
+        case kSettingsSaveAs:
+            env.ui.fileAnswers = {env.path(name)};
+            operation->OnSaveAs();
+            break;
+        case kDataWdf:
+            env.ui.dialogHandlers.push_back(ChooseColumn(5));
+            env.ui.fileAnswers = {env.path(name)};
+            Data(env)->SaveWaveDataFile();
+            break;
+        case kGraphWdf:
+        case kGraphCsv:
+            env.ui.dialogHandlers.push_back(ChooseColumn(5));
+            env.ui.fileAnswers = {env.path(name)};
+            Graph(env)->SaveWaveGraphFile();
+            break;
+        case kPreviewPdf: {
+            PrintRequest request;
+            request.nItemCount = 1;
+            returned = SaveDocumentPdf(WM_PRINT_WAVE_GRAPH, request, env.path(name));
+            break;
+        }
+        default: returned = Graph(env)->SaveGraphPicture(env.path(name)); break;
+        }
+    }
+    QCOMPARE(ReadAll(env.path(name)), old);
+    QCOMPARE(QDir(env.path(".")).entryList({name + "*"}, QDir::Files | QDir::Hidden),
+             QStringList{name});  // no partial file left
+    QVERIFY(!env.frame->paneText(0).contains(QLatin1String("successed")));
+    if (message.isEmpty())
+        QVERIFY(!returned);
+    else
+        QCOMPARE(env.messageTexts(), QStringList{message});
 }
 
 void TestWavePages::everyControlHasItsOwnName()
