@@ -2,6 +2,7 @@
 
 #include "controls.h"
 #include "format.h"
+#include "measure.h"
 #include "screenshot.h"
 #include "session.h"
 
@@ -325,6 +326,7 @@ int runCommand(const Options &o, Context &c)
     case Command::Key: code = key(session, o, c); break;
     case Command::Knob: code = knob(session, o, c); break;
     case Command::Screenshot: code = screenshot(session, o, c, bitmapFile); break;
+    case Command::Measure: code = measure(session, o, c); break;
     case Command::Help:
     case Command::Version: break;
     }
