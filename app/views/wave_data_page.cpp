@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <cstring>
@@ -114,8 +115,9 @@ void CViewWavedataDlg::RefillChannelColumns()
 
 bool CViewWavedataDlg::WriteWaveFile(int column, int origin, const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Beside the target until it is whole: a failed save keeps the old file.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
         return false;
     const ChannelSlot &slot = g_ChannelSlots[column];
     const int count = std::clamp(slot.nCount, 0, kWaveRows);
@@ -140,7 +142,7 @@ bool CViewWavedataDlg::WriteWaveFile(int column, int origin, const QString &path
         for (int row = 0; row < 32; ++row)
             content.measures[size_t(row)] = pages.measure->table()->text(row, column);
     const QByteArray bytes = EncodeChannelFile(content);
-    return file.write(bytes) == bytes.size();
+    return file.write(bytes) == bytes.size() && file.commit();
 }
 
 bool CViewWavedataDlg::LoadWaveDataFile(const QString &path, bool *refused)
