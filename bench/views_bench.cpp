@@ -1,10 +1,11 @@
 // The wave pages against a four-channel virtual instrument on the virtual
 // USB socket. Without waits: the drawing, parameter table and wave data table
 // of one refresh of 4 x 24000 samples, a replot of seven 24000-point curves,
-// the copy of a full table. With the real waits: one whole refresh against
+// the copy of a full table, the measurement page's fill of four channels and
+// one append to its trend log. With the real waits: one whole refresh against
 // the sum of the waits it spent (protocol waits and the page's own pauses).
-#include "platform/ui_services.h"
 #include "platform/globals.h"
+#include "platform/ui_services.h"
 #include "shell/main_frame.h"
 #include "shell/panes.h"
 #include "shell/vantor_app.h"
@@ -147,6 +148,50 @@ void BM_TableMemory(benchmark::State &state)
     state.counters["rss_growth_mb"] = grown;
 }
 BENCHMARK(BM_TableMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The measurement page: four measured channels judged into the table, and
+// the trend log's append of one refresh (rows: channels measured).
+void MeasureAllFour(bool on)
+{
+    for (int id : {1148, 1138, 1151, 1152})
+        g_env->graph()->check(id)->setChecked(on);
+    if (on)
+        g_env->graph()->RefreshWaveGraph();
+}
+
+void BM_FillMeasurementPage(benchmark::State &state)
+{
+    MeasureAllFour(true);
+    CViewWaveparamDlg *page = g_env->frame->rightWnd()->measurePage();
+    for (auto _ : state)
+        page->FillMeasurementPage();
+    MeasureAllFour(false);
+}
+BENCHMARK(BM_FillMeasurementPage)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+
+void BM_TrendLogAppend(benchmark::State &state)
+{
+    MeasureAllFour(true);
+    MeasureTrend trend;
+    if (!trend.Start(g_env->dir.filePath(QStringLiteral("trend.csv")))) {
+        state.SkipWithError("no log file");
+        return;
+    }
+    const auto limits = measures::DefaultLimits();
+    size_t bytes = 0;
+    for (auto _ : state) {
+        const std::string time = measures::IsoLocalTime(g_env->ui.now().toMSecsSinceEpoch());
+        std::vector<measures::TrendRow> rows;
+        for (int n = 1; n <= state.range(0); ++n)
+            rows.push_back(measures::MakeTrendRow(time, n, Live(n).measure, true, limits));
+        if (!trend.Append(rows))
+            state.SkipWithError("the log could not be written");
+        bytes = measures::TrendCsvLine(rows.front()).size();
+    }
+    MeasureAllFour(false);
+    state.counters["row_bytes"] = double(bytes);
+}
+BENCHMARK(BM_TrendLogAppend)->Arg(1)->Arg(4)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 
 // One whole refresh over the virtual USB, every exchange but no wait spent.
 void BM_RefreshOverUsbNoWaits(benchmark::State &state)

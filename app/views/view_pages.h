@@ -1,12 +1,11 @@
-// The bitmap and measurement pages, as far as the shell drives them today:
-// the controls it enables and the calls it makes.
+// The bitmap page, as far as the shell drives it today: the controls it
+// enables and the calls it makes; and the headers of the other pages.
 #pragma once
 
 #include "view_page.h"
 #include "wave_data_page.h"
 #include "wave_graph_page.h"
-
-class TextTable;
+#include "wave_param_page.h"
 
 class CWaveUIBmpDlg : public CViewPage {
     Q_OBJECT
@@ -14,18 +13,4 @@ public:
     explicit CWaveUIBmpDlg(QWidget *parent);
     bool LoadBitmapFile(const QString &path, bool setTitle);
     void EnableRename(bool enable);
-};
-
-class CViewWaveparamDlg : public CViewPage {
-    Q_OBJECT
-public:
-    explicit CViewWaveparamDlg(QWidget *parent);
-    void LoadMeasurementFile(const QString &path);
-    void RefreshPassFailColumns();
-    void EnableOutputButtons();
-    // The 32-row table the channel files read and write.
-    TextTable *table() const { return m_table; }
-
-private:
-    TextTable *m_table;
 };
