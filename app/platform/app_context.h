@@ -13,7 +13,7 @@ class LinkGate;
 struct AppContext {
     UiServices *ui = nullptr;
     LinkGate *link = nullptr;
-    QString programDir;  // holds set.ini and language/
+    QString programDir;  // holds the shipped set.ini and language/
     QString logDir;      // where the logs go
     QString language;    // set.ini's Language, as read
 };

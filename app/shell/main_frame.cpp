@@ -3,7 +3,7 @@
 #include "../panel/simulant_ui_dlg.h"
 #include "../platform/control_ids.h"
 #include "../platform/globals.h"
-#include "../platform/ini_file.h"
+#include "../platform/program_files.h"
 #include "../views/view_pages.h"
 #include "base_operation.h"
 #include "dialogs.h"
@@ -33,8 +33,6 @@ using vantor::MsgIcon;
 
 namespace {
 
-const char kOrganisation[] = "Marlowe Vantor Application";
-const char kApplication[] = "Vantor";
 const char kDefaultIp[] = "192.168.1.100";
 
 QString FlyByText(int id)
@@ -268,7 +266,7 @@ void CMainFrame::ShowAtStart()
 
 void CMainFrame::MapSerialPorts()
 {
-    const vantor::IniFile ini(QDir(AfxGetApp()->programDir()).filePath(QStringLiteral("set.ini")));
+    const vantor::StartupFile ini = AfxGetApp()->startupFile();
     for (int port = 1; port <= 7; ++port) {
         const QString path = ini.value(QStringLiteral("Serial"), QStringLiteral("COM%1").arg(port), QString(), 256);
         if (path.isEmpty())
@@ -609,8 +607,8 @@ void CMainFrame::EnterNotLinked()
 
 void CMainFrame::LoadSettings()
 {
-    QSettings settings(QString::fromLatin1(kOrganisation), QString::fromLatin1(kApplication));
-    const QString programDir = AfxGetApp()->programDir();
+    QSettings settings(QString::fromLatin1(vantor::kOrganisation), QString::fromLatin1(vantor::kApplication));
+    const QString programDir = AfxGetApp()->files().startDir;
     if (settings.status() != QSettings::NoError || !settings.childGroups().contains(QStringLiteral("Settings"))) {
         DebugLog(QStringLiteral("打开注册表读取软件配置参数失败"), kNormal);
         g_nRefreshInterval = 2000;
@@ -648,7 +646,8 @@ void CMainFrame::LoadSettings()
 
 void CMainFrame::SaveSettings()
 {
-    const QString organisation = QString::fromLatin1(kOrganisation), application = QString::fromLatin1(kApplication);
+    const QString organisation = QString::fromLatin1(vantor::kOrganisation),
+                  application = QString::fromLatin1(vantor::kApplication);
     {
         QSettings settings(organisation, application);
         if (!settings.childGroups().contains(QStringLiteral("Settings"))) {
@@ -1006,7 +1005,7 @@ void CMainFrame::OnCustomRate()
 void CMainFrame::OnFileDestination()
 {
     LogOperation(Tr("Set the Initial Path", "设置初始路径"));
-    g_szInitPath = AfxGetApp()->programDir();
+    g_szInitPath = AfxGetApp()->files().startDir;
     g_szInitPath = g_szCurrentFolder.isEmpty() ? QDir::currentPath() : g_szCurrentFolder;
     CAlterFilePathDlg dialog(this);
     dialog.m_strCurrentPath = g_szInitPath;

@@ -1,15 +1,14 @@
 #include "vantor_app.h"
 
+#include "../platform/app_icon.h"
 #include "../platform/control_ids.h"
 #include "../platform/globals.h"
-#include "../platform/ini_file.h"
 #include "dialogs.h"
 #include "logs.h"
 #include "main_frame.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QStandardPaths>
@@ -23,12 +22,6 @@ const BrandInfo kBrands[] = {
     {"Tressel", "瑞索科技", IDB_WELCOME_TRESSEL},
     {"Orvik", "欧维克", IDB_WELCOME_ORVIK},
 };
-
-bool FolderWritable(const QString &dir)
-{
-    QFileInfo info(dir);
-    return info.isDir() && info.isWritable();
-}
 
 }  // namespace
 
@@ -63,21 +56,17 @@ QString BrandStatusText(const QString &provide, const QString &language)
 CVantorApp *AfxGetApp() { return g_theApp; }
 
 CVantorApp::CVantorApp(const Options &options)
-    : m_ui(options.ui), m_programDir(options.programDir), m_lockPath(options.lockPath), m_logDir(options.logDir)
+    : m_ui(options.ui),
+      m_files(vantor::LocateProgramFiles(options.programDir.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                                      : options.programDir)),
+      m_lockPath(options.lockPath)
 {
     if (!m_ui) {
         m_ownUi = std::make_unique<vantor::QtUiServices>();
         m_ui = m_ownUi.get();
     }
-    if (m_programDir.isEmpty())
-        m_programDir = QCoreApplication::applicationDirPath();
-    if (m_logDir.isEmpty()) {
-        m_logDir = m_programDir;
-        if (!FolderWritable(m_logDir)) {
-            m_logDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-            QDir().mkpath(m_logDir);
-        }
-    }
+    if (!options.logDir.isEmpty())
+        m_files.logDir = options.logDir;
     if (m_lockPath.isEmpty()) {
         QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
         if (runtime.isEmpty())
@@ -87,8 +76,8 @@ CVantorApp::CVantorApp(const Options &options)
     m_link = std::make_unique<vantor::LinkGate>(*m_ui, options.gateMode);
     m_context.ui = m_ui;
     m_context.link = m_link.get();
-    m_context.programDir = m_programDir;
-    m_context.logDir = m_logDir;
+    m_context.programDir = m_files.shareDir;
+    m_context.logDir = m_files.logDir;
     vantor::InstallContext(&m_context);
     g_theApp = this;
 }
@@ -117,7 +106,7 @@ bool CVantorApp::AcquireInstance()
 
 void CVantorApp::ReadStartupFile()
 {
-    const vantor::IniFile ini(QDir(m_programDir).filePath(QStringLiteral("set.ini")));
+    const vantor::StartupFile ini(m_files);
     m_strProvide = ini.value(QStringLiteral("Set"), QStringLiteral("Provide"), QStringLiteral("Tressel"), 256);
     m_strModel = ini.value(QStringLiteral("Set"), QStringLiteral("Model"), QStringLiteral("CA"), 256);
     m_strLanguage = ini.value(QStringLiteral("Set"), QStringLiteral("Language"), QStringLiteral("EN"), 256);
@@ -136,7 +125,7 @@ void CVantorApp::ReadStartupFile()
     }
     const QString file =
         m_strLanguage.contains(QLatin1String("ZH")) ? QStringLiteral("zh.ini") : QStringLiteral("en.ini");
-    g_strLanguageFile = QDir(m_programDir).filePath(QStringLiteral("language/") + file);
+    g_strLanguageFile = QDir(m_files.shareDir).filePath(QStringLiteral("language/") + file);
 }
 
 CMainFrame *CVantorApp::CreateMainFrame()
@@ -158,6 +147,8 @@ CVantorApp::Start CVantorApp::InitInstance()
     CMainFrame *frame = CreateMainFrame();
     if (!frame)
         return Start::Failed;
+    // The main window's icon, and every dialog's.
+    QApplication::setWindowIcon(vantor::AppIcon());
     frame->ShowAtStart();
     return Start::Ok;
 }

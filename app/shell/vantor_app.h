@@ -5,6 +5,7 @@
 #include "../platform/app_context.h"
 #include "../platform/language.h"
 #include "../platform/link_gate.h"
+#include "../platform/program_files.h"
 #include "../platform/ui_services.h"
 
 #include <QLockFile>
@@ -34,9 +35,9 @@ public:
     struct Options {
         vantor::UiServices *ui = nullptr;
         vantor::LinkGate::Mode gateMode = vantor::LinkGate::Mode::Threaded;
-        QString programDir;  // holds set.ini and language/
+        QString programDir;  // empty: the executable's folder
         QString lockPath;    // empty: the user's runtime folder
-        QString logDir;      // empty: beside the program when writable
+        QString logDir;      // empty: as the program's files say
     };
 
     explicit CVantorApp(const Options &options);
@@ -60,17 +61,16 @@ public:
     vantor::UiServices &ui() { return *m_ui; }
     vantor::LinkGate &link() { return *m_link; }
     CMainFrame *mainFrame() const;
-    const QString &programDir() const { return m_programDir; }
-    const QString &logDir() const { return m_logDir; }
+    const vantor::ProgramFiles &files() const { return m_files; }
+    vantor::StartupFile startupFile() const { return vantor::StartupFile(m_files); }
 
 private:
     vantor::UiServices *m_ui;
     std::unique_ptr<vantor::QtUiServices> m_ownUi;
     std::unique_ptr<vantor::LinkGate> m_link;
     vantor::AppContext m_context;
-    QString m_programDir;
+    vantor::ProgramFiles m_files;
     QString m_lockPath;
-    QString m_logDir;
     std::unique_ptr<QLockFile> m_lock;
     std::unique_ptr<QTranslator> m_qtTexts;  // Qt's own texts in Chinese
     QPointer<QObject> m_frame;               // the frame may be deleted by Qt first

@@ -5,6 +5,7 @@
 #include "platform/control_ids.h"
 #include "platform/gbk.h"
 #include "shell/base_operation.h"
+#include "shell/command_line.h"
 #include "shell/dialogs.h"
 #include "shell/panes.h"
 #include "views/page_dialogs.h"
@@ -40,6 +41,8 @@ private slots:
     void serialLinkFollowsTheMappedPort();
     void threadedGateConnects();
     void noticesStopWithTheFrame();
+    void commandLineConnectsShowsAndRefreshes_data();
+    void commandLineConnectsShowsAndRefreshes();
 
 private:
     void ConnectOrFail(CMainFrame *frame);
@@ -340,6 +343,40 @@ void TestInstrument::noticesStopWithTheFrame()
     QCOMPARE(env.frame->m_bUsbPresent, uint8_t(1));
     m_sim.server->unplugUsb();
     QTRY_COMPARE_WITH_TIMEOUT(env.frame->m_bUsbPresent, uint8_t(0), 10000);
+}
+
+void TestInstrument::commandLineConnectsShowsAndRefreshes_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("instrument");
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<bool>("refreshing");
+    QTest::newRow("live waveforms") << QStringList{"--connect", "--auto"} << true << TAB_WAVE_GRAPH << true;
+    QTest::newRow("the data page") << QStringList{"--connect", "--view", "data"} << true << TAB_WAVE_DATA << false;
+    QTest::newRow("Auto behind another page")
+        << QStringList{"--connect", "--view=measure", "--auto"} << true << TAB_MEASURE << true;
+    // The failed connect says so once; Auto is not tried.
+    QTest::newRow("no instrument") << QStringList{"--connect", "--auto"} << false << TAB_WAVE_GRAPH << false;
+}
+
+void TestInstrument::commandLineConnectsShowsAndRefreshes()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, instrument);
+    QFETCH(int, tab);
+    QFETCH(bool, refreshing);
+    if (instrument)
+        m_sim.StartUsb(70);
+    AppEnv env;
+    QVERIFY(env.CreateFrame());
+    const CommandLine options = ParseCommandLine(args);
+    QVERIFY(options.error.isEmpty());
+    RunCommandLine(*env.app, options);
+    QCOMPARE(g_bDsoBound != 0, instrument);
+    QCOMPARE(env.frame->rightWnd()->CurrentTab(), tab);
+    QCOMPARE(g_bAutoRefresh != 0, refreshing);
+    QCOMPARE(env.frame->refreshTimer().isActive(), refreshing);
+    QCOMPARE(env.messageTexts().size(), instrument ? 0 : 1);
 }
 
 QTEST_MAIN(TestInstrument)

@@ -4,7 +4,9 @@
 #include "platform/control_ids.h"
 #include "platform/gbk.h"
 #include "platform/ini_file.h"
+#include "platform/program_files.h"
 #include "shell/base_operation.h"
+#include "shell/command_line.h"
 #include "shell/dialogs.h"
 #include "shell/logs.h"
 #include "shell/panes.h"
@@ -12,6 +14,7 @@
 #include "views/view_pages.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLockFile>
@@ -27,7 +30,11 @@ using namespace apptest;
 class TestStartup : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { qputenv("FERRULE_SIM_SOCKET", "/nonexistent/vantor-test.sock"); }
+    void initTestCase()
+    {
+        qputenv("FERRULE_SIM_SOCKET", "/nonexistent/vantor-test.sock");
+        qputenv("XDG_DATA_HOME", m_dataHome.path().toLocal8Bit());
+    }
     void init() { ClearUserSettings(); }
     void defaultsWithoutSetIni();
     void languageStringsPickMessagesAndFiles_data();
@@ -45,6 +52,15 @@ private slots:
     void registryIntervalCodes_data();
     void registryIntervalCodes();
     void secondInstanceLogsFatalAndStops();
+    void windowIconHasTheDesktopSizes();
+    void programFilesFollowTheFolder_data();
+    void programFilesFollowTheFolder();
+    void installedTreeReadsTheUsersStartupFileOverTheShippedOne();
+    void commandLine_data();
+    void commandLine();
+
+private:
+    QTemporaryDir m_dataHome;
 };
 
 void TestStartup::defaultsWithoutSetIni()
@@ -385,6 +401,151 @@ void TestStartup::secondInstanceLogsFatalAndStops()
     first.unlock();
     QCOMPARE(env.app->InitInstance(), CVantorApp::Start::Ok);
     QVERIFY(env.app->mainFrame());
+}
+
+void TestStartup::windowIconHasTheDesktopSizes()
+{
+    AppEnv env;
+    QCOMPARE(env.app->InitInstance(), CVantorApp::Start::Ok);
+    const QList<QSize> sizes = QApplication::windowIcon().availableSizes();
+    QCOMPARE(sizes.size(), 8);
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        QVERIFY2(sizes.contains(QSize(size, size)), qPrintable(QString::number(size)));
+    QVERIFY(!env.app->mainFrame()->windowIcon().isNull());
+}
+
+namespace {
+
+// A program folder bin/ inside a tree that may hold share/vantor.
+struct Tree {
+    QTemporaryDir root;
+    QString bin() const { return root.filePath("bin"); }
+    QString share() const { return root.filePath("share/vantor"); }
+    void write(const QString &path, const QByteArray &bytes) const
+    {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+};
+
+// The user's folders of the program under the test's XDG folders.
+QString UserFolder(const char *xdgVariable)
+{
+    return QDir(qEnvironmentVariable(xdgVariable)).filePath("Marlowe Vantor Application/Vantor");
+}
+
+}  // namespace
+
+void TestStartup::programFilesFollowTheFolder_data()
+{
+    QTest::addColumn<QString>("beside");  // what the program's folder holds
+    QTest::addColumn<bool>("shared");     // share/vantor exists
+    QTest::addColumn<bool>("installed");
+    QTest::newRow("set.ini beside") << "set.ini" << true << false;
+    QTest::newRow("language files beside") << "language/en.ini" << true << false;
+    QTest::newRow("installed tree") << QString() << true << true;
+    QTest::newRow("nothing anywhere: defaults beside") << QString() << false << false;
+}
+
+void TestStartup::programFilesFollowTheFolder()
+{
+    QFETCH(QString, beside);
+    QFETCH(bool, shared);
+    QFETCH(bool, installed);
+    Tree tree;
+    QDir().mkpath(tree.bin());
+    if (!beside.isEmpty())
+        tree.write(QDir(tree.bin()).filePath(beside), "[Set]\n");
+    if (shared)
+        tree.write(QDir(tree.share()).filePath("set.ini"), "[Set]\n");
+    const vantor::ProgramFiles files = vantor::LocateProgramFiles(tree.bin());
+    if (installed) {
+        QCOMPARE(files.shareDir, tree.share());
+        QCOMPARE(files.userIni, UserFolder("XDG_CONFIG_HOME") + "/set.ini");
+        QCOMPARE(files.logDir, UserFolder("XDG_DATA_HOME"));
+        QVERIFY(QFileInfo(files.logDir).isDir());
+        QCOMPARE(files.startDir, QDir::homePath());
+    } else {
+        QCOMPARE(files.shareDir, tree.bin());
+        QVERIFY(files.userIni.isEmpty());
+        QCOMPARE(files.logDir, tree.bin());
+        QCOMPARE(files.startDir, tree.bin());
+    }
+}
+
+void TestStartup::installedTreeReadsTheUsersStartupFileOverTheShippedOne()
+{
+    Tree tree;
+    QDir().mkpath(tree.bin());
+    tree.write(QDir(tree.share()).filePath("set.ini"), "[Set]\nProvide=Orvik\nLanguage=EN\n");
+    const QString userIni = UserFolder("XDG_CONFIG_HOME") + "/set.ini";
+    tree.write(userIni, "[Set]\nLanguage=ZH\n");
+    vantor::RecordingUiServices ui;
+    CVantorApp::Options options;
+    options.ui = &ui;
+    options.gateMode = vantor::LinkGate::Mode::Synchronous;
+    options.programDir = tree.bin();
+    options.lockPath = tree.root.filePath("Vantor.lock");
+    {
+        CVantorApp app(options);
+        app.ReadStartupFile();
+        QCOMPARE(app.m_strProvide, QString("Orvik"));  // shipped
+        QCOMPARE(app.m_strLanguage, QString("ZH"));    // the user's
+        QCOMPARE(app.m_strModel, QString("CA"));       // neither: the default
+        QCOMPARE(g_strLanguageFile, tree.share() + "/language/zh.ini");
+        QVERIFY(app.CreateMainFrame());
+        QCOMPARE(g_szInitPath, QDir::homePath());
+        DebugLog(QStringLiteral("x"), kNormal);
+        QVERIFY(QFile::exists(UserFolder("XDG_DATA_HOME") + "/BlogFile.txt"));
+    }
+    QFile::remove(userIni);
+    ResetAllGlobals();
+}
+
+void TestStartup::commandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("help");
+    QTest::addColumn<bool>("connect");
+    QTest::addColumn<bool>("autoRefresh");
+    QTest::addColumn<int>("view");
+    QTest::addColumn<QString>("error");
+    auto row = [](const char *name, QStringList args, bool help, bool connect, bool autoRefresh, int view,
+                  const char *error = "") {
+        QTest::newRow(name) << args << help << connect << autoRefresh << view << QString(error);
+    };
+    row("nothing", {}, false, false, false, 0);
+    row("connect", {"--connect"}, false, true, false, 0);
+    row("a page", {"--view", "data"}, false, false, false, IDC_BASE_GOTO_DATA);
+    row("a page with =", {"--view=bitmap"}, false, false, false, IDC_BASE_GOTO_BITMAP);
+    row("auto shows the graph", {"--connect", "--auto"}, false, true, true, IDC_BASE_GOTO_GRAPH);
+    row("auto keeps the page named", {"--auto", "--view", "measure", "--connect"}, false, true, true,
+        IDC_BASE_GOTO_MEASURE);
+    row("auto without connect", {"--auto"}, false, false, true, IDC_BASE_GOTO_GRAPH, "--auto needs --connect");
+    row("unknown page", {"--view", "scope"}, false, false, false, 0,
+        "unknown page 'scope' for --view (graph, data, measure or bitmap)");
+    row("page missing", {"--view"}, false, false, false, 0, "--view needs a page: graph, data, measure or bitmap");
+    row("unknown argument", {"--conect"}, false, false, false, 0, "unknown argument '--conect'");
+    row("help after an error", {"--conect", "-h"}, true, false, false, 0, "unknown argument '--conect'");
+}
+
+void TestStartup::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, help);
+    QFETCH(bool, connect);
+    QFETCH(bool, autoRefresh);
+    QFETCH(int, view);
+    QFETCH(QString, error);
+    const CommandLine options = ParseCommandLine(args);
+    QCOMPARE(options.help, help);
+    QCOMPARE(options.connect, connect);
+    QCOMPARE(options.autoRefresh, autoRefresh);
+    QCOMPARE(options.viewButton, view);
+    QCOMPARE(options.error, error);
+    QVERIFY(!options.version);
 }
 
 QTEST_MAIN(TestStartup)
