@@ -4,6 +4,7 @@
 // the copy of a full table, the measurement page's fill of four channels and
 // one append to its trend log. With the real waits: one whole refresh against
 // the sum of the waits it spent (protocol waits and the page's own pauses).
+#include "platform/control_ids.h"
 #include "platform/globals.h"
 #include "platform/ui_services.h"
 #include "shell/main_frame.h"
@@ -153,7 +154,7 @@ BENCHMARK(BM_TableMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 // the trend log's append of one refresh (rows: channels measured).
 void MeasureAllFour(bool on)
 {
-    for (int id : {1148, 1138, 1151, 1152})
+    for (int id : {IDC_GRAPH_MEASURE_CH1, IDC_GRAPH_MEASURE_CH2, IDC_GRAPH_MEASURE_CH3, IDC_GRAPH_MEASURE_CH4})
         g_env->graph()->check(id)->setChecked(on);
     if (on)
         g_env->graph()->RefreshWaveGraph();
@@ -196,7 +197,7 @@ BENCHMARK(BM_TrendLogAppend)->Arg(1)->Arg(4)->Unit(benchmark::kMicrosecond)->Min
 // One whole refresh over the virtual USB, every exchange but no wait spent.
 void BM_RefreshOverUsbNoWaits(benchmark::State &state)
 {
-    g_env->graph()->check(1137)->setChecked(true);
+    g_env->graph()->check(IDC_GRAPH_GET_ALL_DATA)->setChecked(true);
     for (auto _ : state)
         g_env->graph()->RefreshWaveGraph();
     state.counters["points_ch4"] = g_ChannelSlots[4].nCount;
@@ -205,7 +206,7 @@ BENCHMARK(BM_RefreshOverUsbNoWaits)->Unit(benchmark::kMillisecond)->Iterations(1
 
 void BM_RefreshOverUsbRealWaits(benchmark::State &state)
 {
-    g_env->graph()->check(1137)->setChecked(true);
+    g_env->graph()->check(IDC_GRAPH_GET_ALL_DATA)->setChecked(true);
     double totalMs = 0, waitedMs = 0;
     g_realWaits = true;
     for (auto _ : state) {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 
 namespace measures {
 
@@ -83,8 +84,7 @@ UnitPlace PlaceOfIndex(int index)
 // A limit's unit name: one of the first 15 names, "%" or the degree sign.
 UnitPlace PlaceOfLimitUnit(const char (&unit)[4])
 {
-    const size_t length = strnlen(unit, sizeof unit);
-    const std::string name(unit, length);
+    const std::string_view name(unit, strnlen(unit, sizeof unit));
     for (int i = 0; i < 15; ++i)
         if (name == kUnitNames[i])
             return PlaceOfIndex(i);
@@ -286,9 +286,11 @@ TrendRow MakeTrendRow(std::string time, int channel, const uint8_t *block, bool 
     for (int k = 0; k < kItemCount; ++k) {
         const Entry entry = DecodeEntry(block + k * kEntryBytes);
         const bool shown = entry.present && (k < kFirstPairRow || pairChannelsOn);
-        if (shown)
+        // The page's verdict without its text: a log row costs no "%f".
+        if (shown) {
             row.values[size_t(k)] = BaseSiValue(k, entry);
-        row.pass[size_t(k)] = EvaluateRow(k, entry, pairChannelsOn, limits[size_t(k)]).pass;
+            row.pass[size_t(k)] = WithinLimits(entry, limits[size_t(k)]);
+        }
     }
     return row;
 }
