@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -331,6 +332,7 @@ int CViewWaveparamDlg::DrawMeasurementPage(PrintSurface &surface, const PrintReq
     // Shaped, the serif face's digits lose their text in a PDF.
     body.setStyleStrategy(QFont::PreferNoShaping);
     p->setFont(body);
+    const QFontMetricsF metrics(body, surface.device());
     constexpr double kBounds[10] = {20, 50, 67, 84, 101, 118, 135, 152, 169, 203};
     constexpr double kTop = 30, kRow = 7, kInset = 1.5;
     p->drawLine(QPointF(x(20), y(kTop)), QPointF(x(203), y(kTop)));
@@ -339,11 +341,20 @@ int CViewWaveparamDlg::DrawMeasurementPage(PrintSurface &surface, const PrintReq
         for (int c = 0; c <= kVerdictColumn; ++c) {
             const QString text = r < 0 ? model->headerData(c, Qt::Horizontal).toString()
                                        : model->index(first + r, c).data().toString().left(kMaxCellText);
-            if (r < 0)
-                p->drawText(box(kBounds[c], top, kBounds[c + 1], bottom), Qt::AlignCenter, text);
-            else
-                p->drawText(box(kBounds[c] + kInset, top, kBounds[c + 1], bottom), Qt::AlignLeft | Qt::AlignVCenter,
-                            text);
+            const QRectF cell = r < 0 ? box(kBounds[c], top, kBounds[c + 1], bottom)
+                                      : box(kBounds[c] + kInset, top, kBounds[c + 1], bottom);
+            // A value wider than its 17 mm column ("-980.00mV") is drawn
+            // smaller rather than losing its unit to the cell's edge.
+            const double width = metrics.horizontalAdvance(text), room = cell.width() - x(kInset);
+            const bool shrink = width > room;
+            if (shrink) {
+                QFont small = body;
+                small.setPixelSize(std::max(1, int(body.pixelSize() * room / width)));
+                p->setFont(small);
+            }
+            p->drawText(cell, r < 0 ? int(Qt::AlignCenter) : int(Qt::AlignLeft | Qt::AlignVCenter), text);
+            if (shrink)
+                p->setFont(body);
         }
         for (double bound : kBounds)
             p->drawLine(QPointF(x(bound), y(top)), QPointF(x(bound), y(bottom)));

@@ -20,7 +20,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTableView>
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
 
 using namespace apptest;
 
@@ -693,6 +695,7 @@ void TestMeasurePage::printout()
     AppEnv env;
     QVERIFY(env.CreateFrame());
     PutEntry(g_MeasureCH1, 0, true, 12.345f, 6, 2);
+    PutEntry(g_MeasureCH1, 5, true, -980.0f, 6, 2);  // wider than its 17 mm column
     g_bMeasureOn[0] = g_bChOpen[0] = 1;
     Page(env)->FillMeasurementPage();
     PrintRequest request;
@@ -716,6 +719,10 @@ void TestMeasurePage::printout()
     QCOMPARE(image.pixelColor(px(203), px(100)), QColor(Qt::black));          // right border
     QCOMPARE(image.pixelColor(px(100), px(30 + 7 * 33)), QColor(Qt::black));  // below the last row
     QCOMPARE(image.pixelColor(px(100), px(300)), QColor(Qt::white));
+    // The wide value ends short of its cell's edge instead of running into it.
+    for (int y = px(72) + 3; y < px(79) - 2; ++y)
+        for (int x = px(67) - 4; x < px(67) - 1; ++x)
+            QVERIFY2(qGray(image.pixel(x, y)) > 160, qPrintable(QStringLiteral("ink at %1,%2").arg(x).arg(y)));
 
     // Printed as a document of its own, read back from the PDF.
     QPrinter printer(QPrinter::HighResolution);
@@ -841,6 +848,23 @@ print(','.join(r for r in [rows[-1][n + ' verdict'] for n in names]))
     QCOMPARE(grown.count('\n'), 42);
     QCOMPARE(grown.count("time,channel"), 1);
     QCOMPARE(page->trend().FiguresOf(1, 0).count, 22);
+
+    // A log that cannot grow (a full disk): the refresh's rows are refused
+    // whole, the user is told, the switch goes off and the file stays whole.
+    env.ui.clear();
+    rlimit was{};
+    getrlimit(RLIMIT_FSIZE, &was);
+    rlimit full = was;
+    full.rlim_cur = rlim_t(grown.size());
+    std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &full);
+    env.frame->rightWnd()->graphPage()->check(IDC_GRAPH_MEASURE_CH1)->setChecked(true);
+    env.frame->rightWnd()->graphPage()->RefreshWaveGraph();
+    setrlimit(RLIMIT_FSIZE, &was);
+    std::signal(SIGXFSZ, SIG_DFL);
+    QCOMPARE(env.messageTexts(), QStringList{"Try to write the measurement log failed!"});
+    QVERIFY(!log->isChecked() && !page->trend().logging());
+    QCOMPARE(ReadAll(env.path("trend.csv")), grown);
     env.frame->OnDisconnect();
 }
 
