@@ -51,7 +51,7 @@ def walk(node, depth=0):
         yield from walk(node.getChildAtIndex(i), depth + 1)
 
 
-def find_app(name, timeout=20):
+def find_app(name, timeout=60):  # the bus starts slowly on a loaded machine
     end = time.time() + timeout
     while time.time() < end:
         desktop = pyatspi.Registry.getDesktop(0)
