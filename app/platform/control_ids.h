@@ -65,6 +65,9 @@ constexpr int ID_PREVIEW_LAST = 32842;
 constexpr int ID_PREVIEW_CLOSE = 32843;
 constexpr int ID_PREVIEW_PRINT = 32844;
 constexpr int ID_PREVIEW_PREVIOUS = 32845;
+// Beyond the design's tool bar: the whole document as one PDF file or one job.
+constexpr int ID_PREVIEW_SAVE_PDF = 32870;
+constexpr int ID_PREVIEW_PRINT_ALL = 32871;
 
 // ---- the frame's own windows -----------------------------------------------
 constexpr int IDC_STATUS_BAR = 101;
@@ -288,7 +291,11 @@ constexpr int IDC_PANEL_PLACE_3 = 1174;
 constexpr int IDC_PREVIEW_WHEEL_LIST = 1165;
 constexpr int IDC_PREVIEW_SEPARATOR_TOP = 1163;
 constexpr int IDC_PREVIEW_SEPARATOR_BAR = 1164;
+constexpr int IDC_PREVIEW_TOOLBAR = 0xE800;  // the standard tool bar's number
 constexpr int IDC_GOTO_PAGE = 1130;
 constexpr int IDC_GOTO_SPIN = 1162;
+constexpr int IDC_GOTO_LABEL = 1198;
 constexpr int IDC_PRINT_FIRST_ITEM = 1130;
 constexpr int IDC_PRINT_LAST_ITEM = 1131;
+constexpr int IDC_PRINT_FIRST_LABEL = 1200;
+constexpr int IDC_PRINT_LAST_LABEL = 1201;

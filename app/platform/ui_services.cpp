@@ -52,6 +52,10 @@ MsgResult QtUiServices::messageBox(QWidget *parent, const QString &title, const 
     case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
     case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case MsgButtons::YesNoDefaultNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        break;
     }
     switch (box.exec()) {
     case QMessageBox::Cancel: return MsgResult::Cancel;
@@ -109,7 +113,9 @@ MsgResult RecordingUiServices::messageBox(QWidget *, const QString &title, const
     if (onMessage)
         onMessage(messages.back());
     if (messageAnswers.empty())
-        return buttons == MsgButtons::YesNo ? MsgResult::Yes : MsgResult::Ok;
+        return buttons == MsgButtons::YesNo            ? MsgResult::Yes
+               : buttons == MsgButtons::YesNoDefaultNo ? MsgResult::No
+                                                       : MsgResult::Ok;
     MsgResult r = messageAnswers.front();
     messageAnswers.pop_front();
     return r;

@@ -17,7 +17,8 @@ class QDialog;
 namespace vantor {
 
 enum class MsgIcon { None, Information, Warning, Stop, Question };
-enum class MsgButtons { Ok, OkCancel, YesNo };
+// YesNoDefaultNo: Yes and No with No as the default button.
+enum class MsgButtons { Ok, OkCancel, YesNo, YesNoDefaultNo };
 enum class MsgResult { Ok, Cancel, Yes, No };
 
 // A file dialog request; the filter is in the design's notation
@@ -88,7 +89,8 @@ public:
     int waitCursorDepth = 0;
     int waitCursorBegins = 0;
 
-    // Scripted answers, consumed in order; an empty queue means cancel.
+    // Scripted answers, consumed in order; an empty queue means cancel (a
+    // message box without an answer returns its default button).
     std::deque<QString> fileAnswers;
     std::deque<QString> folderAnswers;
     std::deque<MsgResult> messageAnswers;

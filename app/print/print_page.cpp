@@ -36,16 +36,11 @@ QFont PrintFont(const QString &face, double points, int weight, const QPaintDevi
     QFont font(sans ? QStringLiteral("Noto Sans CJK SC") : QStringLiteral("Noto Serif CJK SC"));
     font.setStyleHint(sans ? QFont::SansSerif : QFont::Serif);
     font.setWeight(QFont::Weight(weight));
+    // Shaped through the CJK faces' substitutions, digits and spaces lose
+    // their Unicode in a PDF and the text is no longer searchable; tables of
+    // numbers and names need no shaping.
+    font.setStyleStrategy(QFont::PreferNoShaping);
     // Points on the device itself, so the preview bitmap and a printer agree.
     font.setPixelSize(std::max(1, int(points * device.logicalDpiY() / 72.0 + 0.5)));
     return font;
-}
-
-// The preview window arrives with the printing work; until then nothing is
-// shown and nothing printed.
-int RunPrintPreview(QWidget *, int, PrintRequest request)
-{
-    if (request.nItemCount <= 0)
-        return 0;
-    return 0;
 }

@@ -4,6 +4,7 @@
 #include "../platform/control_ids.h"
 #include "../platform/globals.h"
 #include "../platform/program_files.h"
+#include "../print/print_page.h"
 #include "../views/view_pages.h"
 #include "base_operation.h"
 #include "dialogs.h"
@@ -166,6 +167,7 @@ CMainFrame::~CMainFrame()
     m_timer.stop();
     if (views::Host() == this)
         views::SetHost(nullptr);
+    SetPrintPageFinder(nullptr);
     CVantorApp *app = AfxGetApp();
     if (app) {
         // The notice target lives in this object: unregister it even when the
@@ -222,6 +224,16 @@ bool CMainFrame::Create()
     m_wndLeft = new CLeftWnd(m_wndSplitter);
     m_wndRight = new CRightWnd(m_wndSplitter);
     m_pages = {m_wndRight->graphPage(), m_wndRight->bitmapPage(), m_wndRight->dataPage(), m_wndRight->measurePage()};
+    // The preview's draw messages go to the pages that print.
+    SetPrintPageFinder([this](int message) -> CPrintablePage * {
+        switch (message) {
+        case WM_PRINT_WAVE_DATA: return m_pages.data;
+        case WM_PRINT_WAVE_GRAPH: return m_pages.graph;
+        case WM_PRINT_MEASURE: return dynamic_cast<CPrintablePage *>(m_pages.measure);
+        case WM_PRINT_BITMAP: return dynamic_cast<CPrintablePage *>(m_pages.bitmap);
+        default: return nullptr;
+        }
+    });
     m_wndSplitter->AttachPanes(m_wndLeft, m_wndRight, static_cast<int>(m_cxScreen * 0.1708984375));
 
     BuildMenu();

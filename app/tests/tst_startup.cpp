@@ -5,6 +5,7 @@
 #include "platform/gbk.h"
 #include "platform/ini_file.h"
 #include "platform/program_files.h"
+#include "print/print_dialogs.h"
 #include "shell/base_operation.h"
 #include "shell/command_line.h"
 #include "shell/dialogs.h"
@@ -243,7 +244,10 @@ void TestStartup::languageFilesCoverEveryControl()
     CAlterLableNameDlg title(nullptr);
     CSelectChanDlg chan(nullptr);
     CAboutDlg about(nullptr);
-    for (CVantorDialog *d : std::initializer_list<CVantorDialog *>{&rs, &custom, &path, &title, &chan, &about})
+    CSetPrntItemDlg items(nullptr);
+    CPreGotoDlg go(nullptr);
+    for (CVantorDialog *d :
+         std::initializer_list<CVantorDialog *>{&rs, &custom, &path, &title, &chan, &about, &items, &go})
         windows.push_back({d, d->dialogId()});
     int checked = 0;
     for (auto [window, id] : windows) {

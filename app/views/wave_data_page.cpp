@@ -11,6 +11,8 @@
 #include "../platform/language.h"
 #include "../platform/link_gate.h"
 #include "../platform/ui_services.h"
+#include "../print/print_dialogs.h"
+#include "../print/print_table.h"
 #include "page_dialogs.h"
 #include "page_host.h"
 
@@ -258,8 +260,43 @@ void CViewWavedataDlg::PrintWaveData()
         DebugLog(QStringLiteral("打印失败：波形数据列表中当前没有数据"), kNormal);
         Ui().messageBox(this, QStringLiteral("Error"), QStringLiteral("There is no Wave Data for print!"),
                         vantor::MsgIcon::Information);
+        return;
     }
-    // The print-range dialog and preview take over here once printing exists.
+    CSetPrntItemDlg range(this);
+    range.m_nStartItem = 1;
+    range.m_nEndItem = 4000;
+    if (Ui().runDialog(&range) != QDialog::Accepted)
+        return;
+    PrintRequest request;
+    request.nFirstItem = range.m_nStartItem;
+    request.nItemCount = range.m_nEndItem - range.m_nStartItem + 1;
+    request.hOwner = this;
+    request.hList = m_view;
+    RunPrintPreview(this, WM_PRINT_WAVE_DATA, request);
+}
+
+int CViewWavedataDlg::OnPrintDraw(PrintSurface &surface, PrintRequest &request)
+{
+    const auto *list = qobject_cast<const QAbstractItemView *>(request.hList);
+    const QAbstractItemModel *rows = list ? list->model() : m_table;
+    const QString title = QStringLiteral("Print the Wave Data");
+    return DrawPrintoutPage(surface, request, title, [&](PrintTablePage &out) {
+        if (request.nCurrentPage == 1)
+            out.Title(title);
+        QStringList header;
+        for (int c = 0; c <= kWaveColumns; ++c)
+            header << WaveDataTable::title(c);
+        out.Header(header, true);
+        const PrintRowSpan span = PrintRowsOfPage(request, request.nCurrentPage);
+        QStringList cells;
+        for (int r = span.first; r < span.first + span.count && r < rows->rowCount(); ++r) {
+            cells.clear();
+            for (int c = 0; c <= kWaveColumns; ++c)
+                cells << rows->index(r, c).data().toString();
+            out.Row(cells);
+        }
+        out.Finish(PrintDateText(), QString::asprintf("%i / %i", request.nCurrentPage, request.nPageCount));
+    });
 }
 
 void CViewWavedataDlg::OnEdit() { LogText(QStringLiteral("当前操作：编辑波形数据")); }

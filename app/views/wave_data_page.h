@@ -4,13 +4,15 @@
 
 #include "view_page.h"
 
+#include "../print/print_page.h"
+
 #include <QString>
 
 class QTableView;
 class QLabel;
 class WaveDataTable;
 
-class CViewWavedataDlg : public CViewPage {
+class CViewWavedataDlg : public CViewPage, public CPrintablePage {
     Q_OBJECT
 public:
     explicit CViewWavedataDlg(QWidget *parent);
@@ -25,6 +27,8 @@ public:
     void CopyWaveData();
     void SaveWaveDataFile();
     void PrintWaveData();
+    // One page of the wave data printout (draw message 1129).
+    int OnPrintDraw(PrintSurface &surface, PrintRequest &request) override;
     void OnEdit();
     // Going to the page: the live columns 1, 3, 2, 4 from their buffers.
     void RefillChannelColumns();

@@ -11,11 +11,13 @@
 #include "../platform/language.h"
 #include "../platform/link_gate.h"
 #include "../platform/ui_services.h"
+#include "../print/print_table.h"
 #include "page_dialogs.h"
 #include "page_host.h"
 
 #include <tavlink.h>
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QFile>
 #include <QGroupBox>
@@ -553,14 +555,67 @@ void CViewWaveGraphDlg::PrintWaveGraph()
 {
     Log("Print Wave Graph data", "打印波形数据");
     bool any = false;
-    for (int id : kShowIds)
-        any = any || check(id)->isChecked();
+    int rows = 0;
+    for (int i = 0; i < 7; ++i)
+        if (check(kShowIds[i])->isChecked()) {
+            any = true;
+            rows = std::max(rows, std::clamp(g_ChannelSlots[i + 1].nCount, 0, kWaveRows));
+        }
     if (!any) {
         DebugLog(QStringLiteral("打印失败：波形界面没有波形显示"), kNormal);
         Ui().messageBox(this, QStringLiteral("Error"), QStringLiteral("There is no graph showed!"),
                         vantor::MsgIcon::Information);
+        return;
     }
-    // The print preview takes over from here once printing exists.
+    PrintRequest request;
+    request.nFirstItem = 1;
+    request.nItemCount = rows;
+    request.hOwner = this;
+    request.hList = Pages().data ? Pages().data->view() : nullptr;
+    request.nExtraPages = 2;
+    RunPrintPreview(this, WM_PRINT_WAVE_GRAPH, request);
+}
+
+int CViewWaveGraphDlg::OnPrintDraw(PrintSurface &surface, PrintRequest &request)
+{
+    const int page = request.nCurrentPage;
+    const int samplePages = request.nPageCount - request.nExtraPages;
+    std::array<bool, 7> ticked{};
+    for (int i = 0; i < 7; ++i)
+        ticked[size_t(i)] = check(kShowIds[i])->isChecked();
+    const auto *list = qobject_cast<const QAbstractItemView *>(request.hList);
+    const QAbstractItemModel *samples = list ? list->model() : nullptr;
+    const TextTable *measures = Pages().measure ? Pages().measure->table() : nullptr;
+    const QString title = QStringLiteral("Print the Wave Graph Data");
+    return DrawPrintoutPage(surface, request, title, [&](PrintTablePage &out) {
+        // Only the ticked curves' cells; the others stay empty.
+        const auto row = [&](const QString &first, const std::function<QString(int)> &cell) {
+            QStringList cells{first};
+            for (int c = 1; c <= 7; ++c)
+                cells << (ticked[size_t(c - 1)] ? cell(c) : QString());
+            out.Row(cells);
+        };
+        if (page == 1)
+            out.Title(title);
+        QStringList header{QStringLiteral("Item Name")};
+        for (int c = 1; c <= 7; ++c)
+            header << WaveDataTable::title(c);
+        out.Header(header, false);
+        if (page == samplePages + 1) {
+            for (int r = 0; r <= 10; ++r)
+                row(measures ? measures->text(r, 0) : QString::fromLatin1(kMeasureItemNames[r]),
+                    [&](int c) { return measures ? measures->text(r, c) : QString(); });
+        } else if (page == samplePages + 2) {
+            for (int r = 0; r < kParamRows; ++r)
+                row(m_params->text(r, 0), [&](int c) { return m_params->text(r, c); });
+        } else if (samples) {
+            const PrintRowSpan span = PrintRowsOfPage(request, page);
+            for (int r = span.first; r < span.first + span.count && r < samples->rowCount(); ++r)
+                row(samples->index(r, 0).data().toString(),
+                    [&](int c) { return samples->index(r, c).data().toString(); });
+        }
+        out.Finish(PrintDateText(), QString::asprintf(" %i / %i ", page, request.nPageCount));
+    });
 }
 
 bool CViewWaveGraphDlg::SaveGraphPicture(const QString &path)

@@ -5,6 +5,8 @@
 
 #include "view_page.h"
 
+#include "../print/print_page.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -27,7 +29,7 @@ extern const uint32_t kPlotColours[7];
 // The design's vertical coordinate of a level marker.
 double MarkerCoordinate(double level);
 
-class CViewWaveGraphDlg : public CViewPage {
+class CViewWaveGraphDlg : public CViewPage, public CPrintablePage {
     Q_OBJECT
 public:
     explicit CViewWaveGraphDlg(QWidget *parent);
@@ -42,6 +44,9 @@ public:
     void OpenWaveGraphFile();
     void CopyGraphImage();
     void PrintWaveGraph();
+    // One page of the graph data printout (draw message 1130): the sample
+    // pages, then the measurement rows, then the parameter table.
+    int OnPrintDraw(PrintSurface &surface, PrintRequest &request) override;
     // PNG or PDF by the path's extension; false when it cannot be written.
     bool SaveGraphPicture(const QString &path);
 
