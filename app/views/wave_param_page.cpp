@@ -368,9 +368,11 @@ int CViewWaveparamDlg::DrawMeasurementPage(PrintSurface &surface, const PrintReq
                 QString::asprintf("Print Date:%04d-%02d-%02d", today.year(), today.month(), today.day()));
     p->drawText(box(20, end, 203, end + kRow), Qt::AlignRight | Qt::AlignVCenter, QString::asprintf(" %i / %i ", 1, 1));
     p->restore();
-    if (printing) {
-        surface.EndPage();
-        surface.EndDoc();
+    // A printer that refuses the end of its page or document printed nothing.
+    if (printing && !(surface.EndPage() && surface.EndDoc())) {
+        DebugLog(QStringLiteral("打印波形测量值数据列表失败"), kWarning);
+        Message(owner, "Error", "Print failed!", MsgIcon::Stop);
+        return 0;
     }
     return 1;
 }

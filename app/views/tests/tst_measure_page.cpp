@@ -75,7 +75,7 @@ QByteArray MeasureFile(int count, const QString &tag, bool measured = true)
 struct TestSurface : PrintSurface {
     QPaintDevice *target;
     QPainter painterOnTarget;
-    bool docOk = true, pageOk = true;
+    bool docOk = true, pageOk = true, endOk = true;
     QStringList calls;
     explicit TestSurface(QPaintDevice *device, bool preview) : target(device)
     {
@@ -91,7 +91,7 @@ struct TestSurface : PrintSurface {
     }
     bool StartPage() override { return calls << QStringLiteral("StartPage"), pageOk; }
     bool EndPage() override { return calls << QStringLiteral("EndPage"), true; }
-    bool EndDoc() override { return calls << QStringLiteral("EndDoc"), painterOnTarget.end(); }
+    bool EndDoc() override { return calls << QStringLiteral("EndDoc"), painterOnTarget.end() && endOk; }
     void AbortDoc() override
     {
         calls << QStringLiteral("AbortDoc");
@@ -753,7 +753,10 @@ void TestMeasurePage::printout()
     noPage.pageOk = false;
     QCOMPARE(Page(env)->OnPrintDraw(noPage, request), 0);
     QCOMPARE(noPage.calls, (QStringList{"StartDoc Print The Measurement", "StartPage", "AbortDoc"}));
-    QCOMPARE(env.messageTexts(), (QStringList{"Initialize printer failed", "Print failed!"}));
+    TestSurface noEnd(&printer, false);
+    noEnd.endOk = false;
+    QCOMPARE(Page(env)->OnPrintDraw(noEnd, request), 0);
+    QCOMPARE(env.messageTexts(), (QStringList{"Initialize printer failed", "Print failed!", "Print failed!"}));
     QCOMPARE(env.ui.messages[1].icon, vantor::MsgIcon::Stop);
     const QString log = vantor::FromGbk(env.readFile("BlogFile.txt"));
     QVERIFY(log.contains(QStringLiteral("连接到打印机失败")) &&
