@@ -2,13 +2,15 @@
 // USB socket, on the link thread as the program runs. Without waits: the
 // application's own work in one refresh of 4 x 24000 noisy samples (drawing,
 // tables, and the paint the event loop then does), a replot of seven
-// 24000-point curves, the copy of a full table. With the real waits: one
+// 24000-point curves, the copy of a full table, the measurement page's fill
+// of four channels and one append to its trend log. With the real waits: one
 // whole refresh against the waits it spends (the protocol's and the page's
 // own pauses) and against the protocol's alone. The instrument answers every
 // read with a record it made before, so its own work is not timed.
 //
 //   build/bench/views_bench --benchmark_counters_tabular=true
 #include "app_rig.h"
+#include "platform/control_ids.h"
 #include "platform/globals.h"
 #include "platform/ui_services.h"
 #include "shell/main_frame.h"
@@ -218,10 +220,54 @@ void BM_TableMemory(benchmark::State &state)
 }
 BENCHMARK(BM_TableMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
+// The measurement page: four measured channels judged into the table, and
+// the trend log's append of one refresh (rows: channels measured).
+void MeasureAllFour(bool on)
+{
+    for (int id : {IDC_GRAPH_MEASURE_CH1, IDC_GRAPH_MEASURE_CH2, IDC_GRAPH_MEASURE_CH3, IDC_GRAPH_MEASURE_CH4})
+        g_env->graph()->check(id)->setChecked(on);
+    if (on)
+        g_env->graph()->RefreshWaveGraph();
+}
+
+void BM_FillMeasurementPage(benchmark::State &state)
+{
+    MeasureAllFour(true);
+    CViewWaveparamDlg *page = g_env->frame->rightWnd()->measurePage();
+    for (auto _ : state)
+        page->FillMeasurementPage();
+    MeasureAllFour(false);
+}
+BENCHMARK(BM_FillMeasurementPage)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+
+void BM_TrendLogAppend(benchmark::State &state)
+{
+    MeasureAllFour(true);
+    MeasureTrend trend;
+    if (!trend.Start(g_env->dir.filePath(QStringLiteral("trend.csv")))) {
+        state.SkipWithError("no log file");
+        return;
+    }
+    const auto limits = measures::DefaultLimits();
+    size_t bytes = 0;
+    for (auto _ : state) {
+        const std::string time = measures::IsoLocalTime(g_env->ui.now().toMSecsSinceEpoch());
+        std::vector<measures::TrendRow> rows;
+        for (int n = 1; n <= state.range(0); ++n)
+            rows.push_back(measures::MakeTrendRow(time, n, Live(n).measure, true, limits));
+        if (!trend.Append(rows))
+            state.SkipWithError("the log could not be written");
+        bytes = measures::TrendCsvLine(rows.front()).size();
+    }
+    MeasureAllFour(false);
+    state.counters["row_bytes"] = double(bytes);
+}
+BENCHMARK(BM_TrendLogAppend)->Arg(1)->Arg(4)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+
 // One whole refresh over the virtual USB, every exchange but no wait spent.
 void BM_RefreshOverUsbNoWaits(benchmark::State &state)
 {
-    g_env->graph()->check(1137)->setChecked(true);
+    g_env->graph()->check(IDC_GRAPH_GET_ALL_DATA)->setChecked(true);
     for (auto _ : state)
         g_env->graph()->RefreshWaveGraph();
     state.counters["points_ch4"] = g_ChannelSlots[4].nCount;
@@ -232,7 +278,7 @@ BENCHMARK(BM_RefreshOverUsbNoWaits)->Unit(benchmark::kMillisecond)->Iterations(1
 // the best of the five is what the refresh costs at its floor.
 void BM_RefreshOverUsbRealWaits(benchmark::State &state)
 {
-    g_env->graph()->check(1137)->setChecked(true);
+    g_env->graph()->check(IDC_GRAPH_GET_ALL_DATA)->setChecked(true);
     g_env->graph()->RefreshWaveGraph();  // the instrument makes its records once
     double bestCounted = 1e9, bestProtocol = 1e9, totalMs = 0, countedMs = 0, protocolMs = 0;
     g_realWaits = true;

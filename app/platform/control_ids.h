@@ -213,6 +213,14 @@ constexpr int IDC_PASS_FAIL_MIN_UNIT = 1134;
 constexpr int IDC_PASS_FAIL_MAX = 1131;
 constexpr int IDC_PASS_FAIL_MAX_UNIT = 1135;
 constexpr int IDC_PASS_FAIL_NOTE = 1167;
+constexpr int IDC_PASS_FAIL_TYPE_LABEL = 1245;
+constexpr int IDC_PASS_FAIL_MIN_LABEL = 1246;
+constexpr int IDC_PASS_FAIL_MAX_LABEL = 1247;
+// The page's measurement trend: log switch, item and channel, plot.
+constexpr int IDC_MEASURE_LOG = 1240;
+constexpr int IDC_MEASURE_TREND_ITEM = 1241;
+constexpr int IDC_MEASURE_TREND_CHANNEL = 1242;
+constexpr int IDC_MEASURE_TREND = 1243;
 
 // Bitmap page (158)
 constexpr int IDC_BITMAP_SAVE = 1047;

@@ -68,6 +68,8 @@ double g_dLevelCH2 = 0;
 double g_dLevelCH3 = 0;
 double g_dLevelCH4 = 0;
 uint8_t g_LedStatus[10] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+PassFailLimit g_PassFailLimits[kMeasureItems];
+uint8_t g_bPassFailLimitsSet = 0;
 
 LiveChannel Live(int channel)
 {
@@ -140,4 +142,7 @@ void ResetAllGlobals()
     g_nTrigState = 0xFF;
     g_dLevelCH1 = g_dLevelCH2 = g_dLevelCH3 = g_dLevelCH4 = 0;
     std::memset(g_LedStatus, 0xFF, sizeof g_LedStatus);
+    for (PassFailLimit &limit : g_PassFailLimits)
+        limit = PassFailLimit{};
+    g_bPassFailLimitsSet = 0;
 }

@@ -97,6 +97,17 @@ extern double g_dLevelCH3;
 extern double g_dLevelCH4;
 extern uint8_t g_LedStatus[10];
 
+// Pass/fail limits of the 32 measurement items; unit names in GB2312.
+struct PassFailLimit {
+    int32_t nMin = 0;
+    int32_t nMax = 0;
+    char szMinUnit[4] = {};
+    char szMaxUnit[4] = {};
+};
+constexpr int kMeasureItems = 32;
+extern PassFailLimit g_PassFailLimits[kMeasureItems];
+extern uint8_t g_bPassFailLimitsSet;
+
 // One live channel's globals (n = 1..4), in place of choosing among the
 // numbered names.
 struct LiveChannel {

@@ -231,7 +231,7 @@ void CBaseOperation::GotoView(int tab)
     if (tab == TAB_WAVE_DATA && right->dataPage())
         right->dataPage()->RefillChannelColumns();
     if (tab == TAB_MEASURE && right->measurePage())
-        right->measurePage()->RefreshPassFailColumns();
+        right->measurePage()->FillMeasurementPage();
 }
 
 void CBaseOperation::SetDeviceButtons(bool enable)

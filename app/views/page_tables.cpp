@@ -166,44 +166,21 @@ void TextTable::setText(int row, int column, const QString &text)
     emit dataChanged(index(row, column), index(row, column), {Qt::DisplayRole});
 }
 
+void TextTable::setColumn(int column, const QStringList &texts)
+{
+    const int rows = std::min(int(m_rows.size()), int(texts.size()));
+    if (column < 0 || column >= m_headers.size() || rows == 0)
+        return;
+    for (int row = 0; row < rows; ++row)
+        m_rows[size_t(row)][column] = texts[row];
+    emit dataChanged(index(0, column), index(rows - 1, column), {Qt::DisplayRole});
+}
+
 void TextTable::clearColumn(int column)
 {
     for (int row = 0; row < int(m_rows.size()); ++row)
         setText(row, column, QString());
 }
-
-const char *const kMeasureItemNames[kMeasureRows] = {"Vpp",
-                                                     "Vmax",
-                                                     "Vmin",
-                                                     "Vamp",
-                                                     "Vtop",
-                                                     "Vbase",
-                                                     "Vmean",
-                                                     "Mean",
-                                                     "Vrms",
-                                                     "Crms",
-                                                     "FOV",
-                                                     "FPRE",
-                                                     "ROV",
-                                                     "RPRE",
-                                                     "Period",
-                                                     "Frequent",
-                                                     "Positive Width",
-                                                     "Negative Width",
-                                                     "Rise Time",
-                                                     "Fall Time",
-                                                     "Width",
-                                                     "PDut",
-                                                     "NDut",
-                                                     "Phase",
-                                                     "FRR",
-                                                     "FRF",
-                                                     "FFR",
-                                                     "FFF",
-                                                     "LRR",
-                                                     "LRF",
-                                                     "LFR",
-                                                     "LFF"};
 
 TextTable *NewParamTable(QObject *parent)
 {

@@ -4,6 +4,8 @@
 // 96000 cells and the copy reads 168000.
 #pragma once
 
+#include <measures.h>
+
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QString>
@@ -71,6 +73,8 @@ public:
 
     QString text(int row, int column) const;
     void setText(int row, int column, const QString &text);
+    // Rows 0.. of one column at once, announced once.
+    void setColumn(int column, const QStringList &texts);
     void clearColumn(int column);
 
 private:
@@ -83,4 +87,4 @@ private:
 TextTable *NewParamTable(QObject *parent);
 // The 32 measurement items by CH1..Chan7 and the verdict column.
 TextTable *NewMeasureTable(QObject *parent);
-extern const char *const kMeasureItemNames[kMeasureRows];
+inline const char *const (&kMeasureItemNames)[kMeasureRows] = measures::kItemNames;

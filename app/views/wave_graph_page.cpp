@@ -397,6 +397,8 @@ bool CViewWaveGraphDlg::RefreshWaveGraph()
         Progress(5, 5, 5);
         if (anyOpen) {
             DrawAfterRefresh();
+            if (CViewWaveparamDlg *measure = Pages().measure)
+                measure->OnMeasurementsArrived();
             Progress(5, 0, 0);
             Ui().endWaitCursor();
             RefreshLamps();

@@ -40,11 +40,13 @@ EXPECTED = {
                               "Measure CH1", "Measure CH2", "Graph Show CH1", "Graph Show CH2",
                               "Chan 5", "Chan 6", "Chan 7"],
         "Wave Data": ["Copy", "Print", "Save as"],
+        "Wave Measure": ["Save As", "Copy", "Print", "Pass|Fail", "Log"],
     },
     "ZH": {
-        "基本操作": ["波形图像", "波形数据", "上传", "下载", "打开", "保存", "另存为"],
+        "基本操作": ["波形图像", "波形数据", "波形测量值", "上传", "下载", "打开", "保存", "另存为"],
         "波形图像": ["保存", "打开", "复制", "打印", "自动", "手动", "刷新", "测量 CH1", "曲线显示 CH1"],
         "波形数据": ["复制", "打印", "另存为"],
+        "波形测量值": ["另存为", "复制", "打印", "合格/不合格", "记录"],
     },
 }
 ROLES = {pyatspi.ROLE_PUSH_BUTTON, pyatspi.ROLE_CHECK_BOX}
@@ -218,7 +220,7 @@ def run(vantor, sim, language, display):
         pages = list(EXPECTED[language].items())
         base = pages[0][1]
         for page, wanted in pages:
-            if page in (base[0], base[1]):  # the operation pane's Wave Graph / Wave Data buttons show them
+            if page in base[:3]:  # the operation pane's Wave Graph / Data / Measure buttons show them
                 press(app, page)
                 time.sleep(1)
             names = names_under(app, page)

@@ -14,6 +14,7 @@
 #include "views/page_tables.h"
 #include "views/view_pages.h"
 
+#include "page_test_helpers.h"
 #include "tests/virtual_instrument.h"
 
 #include <tavlink_testing.h>
@@ -51,31 +52,6 @@ const uint8_t *Wave(int n) { return n == 1 ? g_WaveCH1 : n == 2 ? g_WaveCH2 : n 
 const uint8_t *Block(int n)
 {
     return n == 1 ? g_MeasureCH1 : n == 2 ? g_MeasureCH2 : n == 3 ? g_MeasureCH3 : g_MeasureCH4;
-}
-
-// Answers the select-channel dialog with a column (1..7).
-std::function<int(QDialog *)> ChooseColumn(int column)
-{
-    return [column](QDialog *d) {
-        auto *dialog = static_cast<CSelectChanDlg *>(d);
-        if (!dialog->radio(column - 1)->isEnabled())
-            return int(QDialog::Rejected);
-        dialog->radio(column - 1)->click();
-        return dialog->OnOK() ? int(QDialog::Accepted) : int(QDialog::Rejected);
-    };
-}
-
-QByteArray ReadAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
 }
 
 // The protocol waits in the order the link thread spends them; while held,
@@ -149,34 +125,6 @@ struct FullDisk {
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
     }
-};
-
-// Everything a refused file must leave alone.
-struct PageSnapshot {
-    std::vector<std::tuple<int, int, int, int>> slotStates;
-    QStringList cells;
-    std::vector<int> plotSizes;
-    QStringList params, measures;
-    QByteArray fileWave;
-
-    static PageSnapshot Take(AppEnv &env)
-    {
-        PageSnapshot s;
-        for (int c = 1; c <= 7; ++c) {
-            const ChannelSlot &slot = g_ChannelSlots[c];
-            s.slotStates.emplace_back(slot.bHasWave, slot.bHasData, slot.bMeasured, slot.nCount);
-            s.plotSizes.push_back(Graph(env)->plot(c)->data()->size());
-            for (int row : {0, 1, 299, 23999})
-                s.cells << Data(env)->table()->text(row, c);
-            for (int row = 0; row < 5; ++row)
-                s.params << Graph(env)->params()->text(row, c);
-            for (int row = 0; row < 32; ++row)
-                s.measures << Measures(env)->text(row, c);
-        }
-        s.fileWave = QByteArray(reinterpret_cast<const char *>(g_FileWave), kRecordBytes);
-        return s;
-    }
-    bool operator==(const PageSnapshot &) const = default;
 };
 
 }  // namespace
@@ -874,11 +822,11 @@ void TestWavePages::refusedFilesChangeNothing()
     QCOMPARE(g_ChannelSlots[5].nCount, 300);
     if (!bytes.isEmpty())
         WriteAll(env.path(name), bytes);
-    const PageSnapshot before = PageSnapshot::Take(env);
+    const PageSnapshot before = PageSnapshot::Take(env.frame->rightWnd());
     env.ui.clear();
     Graph(env)->LoadWaveGraphFile(env.path(name));
     QCOMPARE(env.messageTexts(), QStringList{message});
-    QVERIFY(PageSnapshot::Take(env) == before);
+    QVERIFY(PageSnapshot::Take(env.frame->rightWnd()) == before);
     if (name.endsWith(QLatin1String(".wdf"))) {
         // The right pane's request refuses it with its own message.
         env.ui.clear();
@@ -886,7 +834,7 @@ void TestWavePages::refusedFilesChangeNothing()
         env.frame->rightWnd()->OpenWaveDataFile();
         QCOMPARE(env.messageTexts(),
                  QStringList{QStringLiteral("打开选定文件失败，请确定文件是否被破坏、文件格式是否正确？")});
-        QVERIFY(PageSnapshot::Take(env) == before);
+        QVERIFY(PageSnapshot::Take(env.frame->rightWnd()) == before);
     }
 }
 

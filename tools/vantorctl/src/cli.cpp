@@ -150,7 +150,7 @@ ParseResult parseArguments(const std::vector<std::string> &args)
     Options options;
     Parser p{args, 0, {}};
     std::vector<std::string> words;
-    bool sawChannel = false, sawFormat = false, sawOutput = false;
+    bool sawChannel = false, sawFormat = false, sawOutput = false, sawRepeat = false;
     bool endOfOptions = false;
     bool help = false, version = false;
 
@@ -189,6 +189,16 @@ ParseResult parseArguments(const std::vector<std::string> &args)
                 return failed("--channel must be 1, 2, 3 or 4");
             options.channel = static_cast<int>(*n);
             sawChannel = true;
+        } else if (isOptionName(arg, "--repeat") || isOptionName(arg, "--interval")) {
+            const bool repeat = isOptionName(arg, "--repeat");
+            if (!p.takeValue(arg, repeat ? "--repeat" : "--interval", value))
+                return failed(p.error);
+            auto n = parseInteger(value);
+            if (!n || *n < (repeat ? 1 : 0) || *n > (repeat ? 1000000 : 3600000))
+                return failed(repeat ? "--repeat must be a whole number from 1 to 1000000"
+                                     : "--interval must be a whole number of milliseconds from 0 to 3600000");
+            (repeat ? options.repeat : options.intervalMs) = static_cast<int>(*n);
+            sawRepeat = true;
         } else if (arg == "--memory") {
             options.memory = true;
         } else if (arg == "--measure") {
@@ -288,11 +298,24 @@ ParseResult parseArguments(const std::vector<std::string> &args)
             return failed("the bitmap file name is empty");
         options.command = Command::Screenshot;
         options.file = words[1];
+    } else if (command == "measure") {
+        if (!expectWords(1, "measure --channel N [--repeat K] [--interval MS] [--format csv|json] [-o FILE]"))
+            return result;
+        if (!sawChannel)
+            return failed("measure needs --channel N");
+        if (options.format == WaveFormat::Raw)
+            return failed("measure writes csv or json");
+        options.command = Command::Measure;
     } else {
         return failed("unknown command '" + command + "'");
     }
 
-    if (options.command != Command::Waveform &&
+    const bool measure = options.command == Command::Measure;
+    if (sawRepeat && !measure)
+        return failed("--repeat and --interval belong to the measure command");
+    if (measure && (options.memory || options.measure))
+        return failed("--memory and --measure belong to the waveform command");
+    if (options.command != Command::Waveform && !measure &&
         (sawChannel || sawFormat || sawOutput || options.memory || options.measure))
         return failed("--channel, --memory, --measure, --format and -o belong to the waveform "
                       "command");
@@ -349,6 +372,11 @@ std::string helpText()
                        "  key NAME                 press a front-panel key or push a knob (names in any case)\n"
                        "  knob NAME DELTA          turn a knob by DELTA detents (-255 to 255)\n"
                        "  screenshot FILE.bmp      save the instrument's screen\n"
+                       "  measure --channel N [--repeat K] [--interval MS] [--format csv|json] [-o FILE]\n"
+                       "                           the channel's 32 measurements K times (default 1), MS apart\n"
+                       "                           (default 1000): local time, the values in V, s, Hz, % and\n"
+                       "                           degrees, the verdicts against the default limits; csv has a\n"
+                       "                           header line, json is one object per line\n"
                        "\n"
                        "Keys:";
     appendNames(text, keyControls());

@@ -44,6 +44,7 @@ enum class Command {
     Key,
     Knob,
     Screenshot,
+    Measure,
 };
 
 enum class WaveFormat { Csv, Raw, Json };
@@ -58,6 +59,9 @@ struct Options {
     bool measure = false;
     WaveFormat format = WaveFormat::Csv;
     std::string output;  // empty: standard output
+    // measure
+    int repeat = 1;
+    int intervalMs = 1000;
     // settings and screenshot
     std::string file;
     // key and knob

@@ -3,6 +3,7 @@
 #include "controls.h"
 #include "files.h"
 #include "format.h"
+#include "measure.h"
 #include "screenshot.h"
 #include "session.h"
 
@@ -246,6 +247,7 @@ int runBound(const Options &o, Context &c, Session &session, const unsigned char
     case Command::Key: return key(session, o, c);
     case Command::Knob: return knob(session, o, c);
     case Command::Screenshot: return screenshot(session, o, c, bitmapFile);
+    case Command::Measure: return measure(session, o, c);
     case Command::Help:
     case Command::Version: break;
     }

@@ -6,76 +6,19 @@
 
 namespace vantorctl {
 
-const char *const kUnitTable[kUnitCount] = {"ps", "ns", "us", "ms",  "s",   "uV",  "mV",  "V",
-                                            "kV", "?",  "Hz", "KHz", "MHz", "GHz", "THz", "div"};
+const char *unitText(int index) { return measures::UnitName(index); }
 
-const char *const kMeasureItems[kMeasureCount] = {"Vpp",
-                                                  "Vmax",
-                                                  "Vmin",
-                                                  "Vamp",
-                                                  "Vtop",
-                                                  "Vbase",
-                                                  "Vmean",
-                                                  "Mean",
-                                                  "Vrms",
-                                                  "Crms",
-                                                  "FOV",
-                                                  "FPRE",
-                                                  "ROV",
-                                                  "RPRE",
-                                                  "Period",
-                                                  "Frequent",
-                                                  "Positive Width",
-                                                  "Negative Width",
-                                                  "Rise Time",
-                                                  "Fall Time",
-                                                  "Width",
-                                                  "PDut",
-                                                  "NDut",
-                                                  "Phase",
-                                                  "FRR",
-                                                  "FRF",
-                                                  "FFR",
-                                                  "FFF",
-                                                  "LRR",
-                                                  "LRF",
-                                                  "LFR",
-                                                  "LFF"};
-
-const char *unitText(int index) { return index >= 0 && index < kUnitCount ? kUnitTable[index] : ""; }
-
-MeasureEntry decodeMeasureEntry(const uint8_t *entry)
-{
-    MeasureEntry decoded;
-    decoded.present = entry[0] != 0;
-    uint32_t bits =
-        (uint32_t(entry[4]) << 24) | (uint32_t(entry[5]) << 16) | (uint32_t(entry[6]) << 8) | uint32_t(entry[7]);
-    std::memcpy(&decoded.value, &bits, sizeof bits);
-    decoded.unit = entry[8];
-    decoded.digits = entry[12];
-    return decoded;
-}
+MeasureEntry decodeMeasureEntry(const uint8_t *entry) { return measures::DecodeEntry(entry); }
 
 MeasureBlock decodeMeasureBlock(const uint8_t *block)
 {
-    MeasureBlock measures;
+    MeasureBlock decoded;
     for (int k = 0; k < kMeasureCount; ++k)
-        measures[k] = decodeMeasureEntry(block + k * kMeasureEntryBytes);
-    return measures;
+        decoded[k] = decodeMeasureEntry(block + k * kMeasureEntryBytes);
+    return decoded;
 }
 
-std::string measureText(const MeasureEntry &entry)
-{
-    if (!entry.present)
-        return "****";
-    char buffer[400];  // "%f" of the largest float takes 47 characters
-    std::snprintf(buffer, sizeof buffer, "%f", double(entry.value));
-    std::string text = buffer;
-    auto point = text.find('.');
-    if (point != std::string::npos && entry.digits < 6)
-        text.resize(point + 1 + entry.digits);
-    return text + unitText(entry.unit);
-}
+std::string measureText(const MeasureEntry &entry) { return measures::ValueText(entry); }
 
 void writeCsv(std::ostream &out, const uint8_t *samples, int count)
 {

@@ -1,6 +1,8 @@
 // Output forms of vantorctl: samples, the instrument's measurement block, identity fields.
 #pragma once
 
+#include <measures.h>
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -9,20 +11,14 @@
 
 namespace vantorctl {
 
-constexpr int kUnitCount = 16;
-constexpr int kMeasureCount = 32;
-constexpr int kMeasureEntryBytes = 16;
+constexpr int kUnitCount = measures::kUnitCount;
+constexpr int kMeasureCount = measures::kItemCount;
+constexpr int kMeasureEntryBytes = measures::kEntryBytes;
 
-extern const char *const kUnitTable[kUnitCount];
-extern const char *const kMeasureItems[kMeasureCount];
-
-// One 16-byte entry of the instrument's measurement block.
-struct MeasureEntry {
-    bool present = false;
-    float value = 0.0f;
-    int unit = 0;
-    int digits = 0;
-};
+// The instrument's tables and its entry, as the application reads them too.
+inline const char *const (&kUnitTable)[kUnitCount] = measures::kUnitNames;
+inline const char *const (&kMeasureItems)[kMeasureCount] = measures::kItemNames;
+using MeasureEntry = measures::Entry;
 using MeasureBlock = std::array<MeasureEntry, kMeasureCount>;
 
 // "" for an index the table does not have.

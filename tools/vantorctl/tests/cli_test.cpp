@@ -156,6 +156,23 @@ TEST(Arguments, WaveformOptionsBelongToTheWaveformCommandOnly)
     EXPECT_FALSE(parse({"screenshot", "a.bmp", "-o", "b"}).options);
 }
 
+TEST(Arguments, MeasureOptions)
+{
+    Options o = parseOk({"measure", "--channel", "2", "--repeat", "5", "--interval=250", "--format", "json"});
+    EXPECT_EQ(o.command, Command::Measure);
+    EXPECT_EQ(o.channel, 2);
+    EXPECT_EQ(o.repeat, 5);
+    EXPECT_EQ(o.intervalMs, 250);
+    EXPECT_EQ(o.format, WaveFormat::Json);
+    EXPECT_EQ(parseOk({"measure", "--channel", "1"}).repeat, 1);
+    EXPECT_NE(parseError({"measure"}).find("--channel"), std::string::npos);
+    EXPECT_NE(parseError({"measure", "--channel", "1", "--repeat", "0"}).find("1 to"), std::string::npos);
+    EXPECT_FALSE(parse({"measure", "--channel", "1", "--interval", "-1"}).options);
+    EXPECT_FALSE(parse({"measure", "--channel", "1", "--format", "raw"}).options);
+    EXPECT_FALSE(parse({"measure", "--channel", "1", "--memory"}).options);
+    EXPECT_NE(parseError({"waveform", "--channel", "1", "--repeat", "2"}).find("measure"), std::string::npos);
+}
+
 TEST(Arguments, KnobDeltaIsSignedAndFitsOneCommand)
 {
     Options left = parseOk({"knob", "ch1", "-3"});

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -209,6 +210,41 @@ TEST_F(Commands, MeasureAddsTheInstrumentsThirtyTwoItems)
     EXPECT_EQ(lines, kMeasureCount);
     // A sine has a peak-to-peak value.
     EXPECT_EQ(r.out.find("Vpp             ****"), std::string::npos) << r.out;
+}
+
+TEST_F(Commands, MeasureRepeatsGiveOneRowEach)
+{
+    // CSV on standard output: the header, then a row per repeat, the pauses between them.
+    Outcome r = run({"measure", "--channel", "1", "--repeat", "5", "--interval", "40"});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    std::istringstream csv(r.out);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(csv, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 6u) << r.out;
+    EXPECT_EQ(lines[0].rfind("time,channel,Vpp (V),", 0), 0u);
+    for (size_t i = 1; i < lines.size(); ++i) {
+        EXPECT_EQ(std::count(lines[i].begin(), lines[i].end(), ','), 65) << lines[i];
+        EXPECT_NE(lines[i].find("T"), std::string::npos);
+        EXPECT_NE(lines[i].find(",1,"), std::string::npos);
+    }
+    EXPECT_EQ(pauses, (std::vector<unsigned>{40, 40, 40, 40}));
+
+    // JSON into a file: one object per line; a channel that is off keeps an older file.
+    r = run({"measure", "--channel", "2", "--repeat", "3", "--format", "json", "-o", path("m.json")});
+    ASSERT_EQ(r.code, kExitOk) << r.err;
+    const std::string json = slurp(path("m.json"));
+    EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 3);
+    EXPECT_EQ(json.rfind("{\"time\":\"", 0), 0u) << json;
+    EXPECT_NE(json.find("\"channel\":2,\"Vpp (V)\":"), std::string::npos);
+    vsim::State s = instrument->state();
+    s.channels[1].on = false;
+    instrument->setState(s);
+    r = run({"measure", "--channel", "2", "-o", path("m.json")});
+    EXPECT_EQ(r.code, kExitRefused);
+    EXPECT_NE(r.err.find("channel 2 is off"), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(path("m.json")), json);
+    EXPECT_FALSE(exists(path("m.json.part")));
 }
 
 TEST_F(Commands, ChannelsBeyondTheModelAreRefusedWithoutTraffic)
