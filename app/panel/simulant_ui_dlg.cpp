@@ -241,8 +241,9 @@ CSimulantUIDlg::CSimulantUIDlg(QWidget *parent)
         row->addWidget(b);
     }
     layout->addLayout(row);
-    connect(button(IDC_PANEL_KNOB_DONE), &QPushButton::clicked, this, &CSimulantUIDlg::OnKnobDone);
-    connect(button(IDC_PANEL_REFRESH), &QPushButton::clicked, this, &CSimulantUIDlg::OnRefresh);
+    // Each of the panel's controls talks to the instrument: a command, in turn with the refresh tick's.
+    vantor::ConnectCommand(button(IDC_PANEL_KNOB_DONE), &QPushButton::clicked, this, &CSimulantUIDlg::OnKnobDone);
+    vantor::ConnectCommand(button(IDC_PANEL_REFRESH), &QPushButton::clicked, this, &CSimulantUIDlg::OnRefresh);
     connect(button(IDC_PANEL_CLOSE), &QPushButton::clicked, this, &QDialog::reject);
 
     for (const PanelKey &k : kKeys) {
@@ -252,7 +253,7 @@ CSimulantUIDlg::CSimulantUIDlg(QWidget *parent)
         const int id = k.id;
         connect(shortcut, &QShortcut::activated, this, [this, id] {
             if (m_keys[id]->isVisibleTo(this))
-                PressKey(id);
+                vantor::Link().command(this, [this, id] { PressKey(id); });
         });
         m_shortcuts[id] = shortcut;
     }
@@ -393,7 +394,8 @@ QWidget *CSimulantUIDlg::Key(int id, QWidget *parent)
     key->setMinimumSize(kKeyWidth, kKeyHeight);
     key->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     Ctrl(key, id);
-    connect(key, &QAbstractButton::clicked, this, [this, id] { PressKey(id); });
+    connect(key, &QAbstractButton::clicked, this,
+            [this, id] { vantor::Link().command(this, [this, id] { PressKey(id); }); });
     m_keys[id] = key;
     return key;
 }
@@ -405,7 +407,8 @@ QWidget *CSimulantUIDlg::Knob(int id, const char *english, const char *chinese, 
     knob->setMinimumWidth(84);
     knob->setMaximumWidth(124);
     knob->setProperty("caption", Tr(english, chinese));
-    connect(knob, &CKnobSpin::turned, this, [this, id](int delta) { TurnKnob(id, delta); });
+    connect(knob, &CKnobSpin::turned, this,
+            [this, id](int delta) { vantor::Link().command(this, [this, id, delta] { TurnKnob(id, delta); }); });
     m_knobs[id] = knob;
     return knob;
 }
@@ -416,7 +419,8 @@ QPushButton *CSimulantUIDlg::KnobPush(int id, QWidget *parent)
     push->setIcon(PushIcon());
     push->setAutoDefault(false);
     push->setFixedSize(kKeyHeight, kKeyHeight - 4);
-    connect(push, &QPushButton::clicked, this, [this, id] { PushKnob(id); });
+    connect(push, &QPushButton::clicked, this,
+            [this, id] { vantor::Link().command(this, [this, id] { PushKnob(id); }); });
     return push;
 }
 

@@ -3,6 +3,7 @@
 #include "../panel/simulant_ui_dlg.h"
 #include "../platform/control_ids.h"
 #include "../platform/globals.h"
+#include "../platform/link_trace.h"
 #include "../platform/program_files.h"
 #include "../print/print_page.h"
 #include "../views/view_pages.h"
@@ -163,6 +164,7 @@ CMainFrame::CMainFrame()
     m_notify.magic = FERRULE_NOTIFY_MAGIC;
     m_notify.deviceChange = &CMainFrame::DeviceChangeThunk;
     m_notify.context = this;
+    vantor::InstallLinkTrace();
     m_timer.setObjectName(QStringLiteral("timer1"));
     connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnRefreshTick);
     m_probe.setObjectName(QStringLiteral("probe"));
@@ -181,6 +183,7 @@ CMainFrame::~CMainFrame()
 {
     m_timer.stop();
     m_probe.stop();
+    vantor::RemoveLinkTrace();
     if (views::Host() == this)
         views::SetHost(nullptr);
     SetPrintPageFinder(nullptr);

@@ -212,7 +212,7 @@ CWaveUIBmpDlg::CWaveUIBmpDlg(QWidget *parent) : CViewPage(parent, IDD_WAVE_BITMA
                                                     {IDC_BITMAP_PRINT, "Print"}};
     for (const auto &[id, text] : buttons)
         AddButton(column, id, QString::fromLatin1(text));
-    connect(button(IDC_BITMAP_REFRESH), &QPushButton::clicked, this, &CWaveUIBmpDlg::RefreshBitmap);
+    vantor::ConnectCommand(button(IDC_BITMAP_REFRESH), &QPushButton::clicked, this, &CWaveUIBmpDlg::RefreshBitmap);
     connect(button(IDC_BITMAP_OPEN), &QPushButton::clicked, this, &CWaveUIBmpDlg::OpenBitmapFile);
     connect(button(IDC_BITMAP_SAVE), &QPushButton::clicked, this, &CWaveUIBmpDlg::SaveBitmapFile);
     connect(button(IDC_BITMAP_COPY), &QPushButton::clicked, this, &CWaveUIBmpDlg::CopyBitmap);

@@ -17,6 +17,7 @@
 #include "page_test_helpers.h"
 #include "tests/virtual_instrument.h"
 
+#include <tavlink_diag.h>
 #include <tavlink_testing.h>
 
 #include <QAction>
@@ -432,6 +433,14 @@ void TestWavePages::failedExchangeEndsTheRefreshSilently()
     QCOMPARE(g_ChannelSlots[1].nCount, drawn);
     QCOMPARE(graph->plot(1)->data()->size(), drawn);
     QCOMPARE(Data(env)->table()->text(5, 1), cell);
+    // The debug log says why.
+    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt"))
+                .contains(QString::fromLatin1(TavlinkCauseText(TAVLINK_CAUSE_REFUSED))));
+    m_sim.instrument->clearFaults();
+    // A record announcing more than the family holds is cut, and the log says so.
+    m_sim.instrument->inject(vsim::Fault{vsim::Fault::OversizeRecord, vsim::CmdRead, 25000, 1});
+    graph->RefreshWaveGraph();
+    QVERIFY(vantor::FromGbk(env.readFile("BlogFile.txt")).contains(QStringLiteral("波形记录声明 25000 点")));
     m_sim.instrument->clearFaults();
     graph->RefreshWaveGraph();
     QCOMPARE(g_ChannelSlots[1].nCount, vsim::familyRecordLength(3));
