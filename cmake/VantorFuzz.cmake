@@ -5,7 +5,7 @@
 #       compiles a library the fuzzers link with coverage and the sanitizers
 #   vantor_add_fuzzer(name SOURCES file... [LIBS target...] [INCLUDES dir...]
 #                     [DEFINES def...] CORPUS dir [MAX_LEN bytes] [SECONDS s]
-#                     [LABELS label...])
+#                     [LABELS label...] [ARGS libfuzzer-flag...])
 #       the fuzzer executable and the CTest entry <name>_smoke (label fuzz),
 #       which runs it for SECONDS (default 5) from a copy of the seed corpus
 #       in CORPUS and prints how many inputs it ran.
@@ -29,7 +29,7 @@ function(vantor_add_fuzzer name)
   if(NOT VANTOR_FUZZ)
     return()
   endif()
-  cmake_parse_arguments(PARSE_ARGV 1 F "" "CORPUS;MAX_LEN;SECONDS" "SOURCES;LIBS;INCLUDES;DEFINES;LABELS")
+  cmake_parse_arguments(PARSE_ARGV 1 F "" "CORPUS;MAX_LEN;SECONDS" "SOURCES;LIBS;INCLUDES;DEFINES;LABELS;ARGS")
   if(NOT F_SOURCES OR NOT F_CORPUS)
     message(FATAL_ERROR "vantor_add_fuzzer(${name}) needs SOURCES and CORPUS")
   endif()
@@ -54,6 +54,6 @@ function(vantor_add_fuzzer name)
   set(corpus ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
   file(COPY ${F_CORPUS}/ DESTINATION ${corpus})
   add_test(NAME ${name}_smoke
-    COMMAND ${name} -max_total_time=${F_SECONDS} -seed=1 -max_len=${F_MAX_LEN} -print_final_stats=1 ${corpus})
+    COMMAND ${name} -max_total_time=${F_SECONDS} -seed=1 -max_len=${F_MAX_LEN} -print_final_stats=1 ${F_ARGS} ${corpus})
   set_tests_properties(${name}_smoke PROPERTIES LABELS "fuzz;${F_LABELS}" TIMEOUT 120)
 endfunction()
