@@ -9,6 +9,12 @@
 
 namespace {
 
+std::function<void()> &ClosedHandler()
+{
+    static std::function<void()> handler;
+    return handler;
+}
+
 QString CommandText(const TavlinkTraceEvent &e)
 {
     QString text = QStringLiteral("0x%1").arg(e.command, 2, 16, QLatin1Char('0'));
@@ -34,13 +40,18 @@ void OnTrace(void *, const TavlinkTraceEvent *event)
 {
     const QString line = LineFor(*event);
     const int level = event->notice ? kNormal : kWarning;
-    QCoreApplication *app = QCoreApplication::instance();
-    // The hook runs on the link thread: the log is the UI thread's.
-    if (!app || QThread::currentThread() == app->thread())
+    const bool closed = !event->notice && event->cause == TAVLINK_CAUSE_CLOSED;
+    auto onUi = [line, level, closed] {
         DebugLog(line, level);
+        if (closed && ClosedHandler())
+            ClosedHandler()();
+    };
+    QCoreApplication *app = QCoreApplication::instance();
+    // The hook runs on the link thread: the log and the handler are the UI thread's.
+    if (!app || QThread::currentThread() == app->thread())
+        onUi();
     else
-        QMetaObject::invokeMethod(
-            app, [line, level] { DebugLog(line, level); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(app, onUi, Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -48,3 +59,5 @@ void OnTrace(void *, const TavlinkTraceEvent *event)
 void vantor::InstallLinkTrace() { TavlinkSetTrace(&OnTrace, nullptr); }
 
 void vantor::RemoveLinkTrace() { TavlinkSetTrace(nullptr, nullptr); }
+
+void vantor::SetLinkClosedHandler(std::function<void()> handler) { ClosedHandler() = std::move(handler); }

@@ -3,11 +3,17 @@
 // length, a late answer dropped).
 #pragma once
 
+#include <functional>
+
 namespace vantor {
 
 // Installs the hook; a second call changes nothing. Remove before the
 // program's globals go.
 void InstallLinkTrace();
 void RemoveLinkTrace();
+
+// Called on the UI thread after an exchange found its connection closed or
+// reset by the instrument (empty: nothing).
+void SetLinkClosedHandler(std::function<void()> handler);
 
 }  // namespace vantor

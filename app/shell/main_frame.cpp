@@ -165,6 +165,7 @@ CMainFrame::CMainFrame()
     m_notify.deviceChange = &CMainFrame::DeviceChangeThunk;
     m_notify.context = this;
     vantor::InstallLinkTrace();
+    vantor::SetLinkClosedHandler([this] { OnLinkClosed(); });
     m_timer.setObjectName(QStringLiteral("timer1"));
     connect(&m_timer, &QTimer::timeout, this, &CMainFrame::OnRefreshTick);
     m_probe.setObjectName(QStringLiteral("probe"));
@@ -183,6 +184,7 @@ CMainFrame::~CMainFrame()
 {
     m_timer.stop();
     m_probe.stop();
+    vantor::SetLinkClosedHandler(nullptr);
     vantor::RemoveLinkTrace();
     if (views::Host() == this)
         views::SetHost(nullptr);
@@ -981,6 +983,31 @@ void CMainFrame::OnProbe()
     TakeUpBinding();
     ResumeAuto();
     RefreshLinkLamp();
+}
+
+// The instrument closed or reset the connection under an exchange: the link is
+// lost, whatever command found it. Under Auto the tick's pause says so.
+void CMainFrame::OnLinkClosed()
+{
+    if (!m_bPortMode || !g_bDsoBound || m_bAutoPaused || m_timer.isActive())
+        return;
+    QPointer<CMainFrame> guard(this);
+    link().whenIdle([guard] {
+        if (guard)
+            guard->MarkLinkLost();
+    });
+}
+
+void CMainFrame::MarkLinkLost()
+{
+    if (!g_bDsoBound || m_bAutoPaused)
+        return;
+    g_bDsoBound = 0;
+    m_bLinkKnown = 0;
+    m_wndLeft->page()->SetDeviceButtons(false);
+    DebugLog(QStringLiteral("设备关闭了网络连接"), kWarning);
+    RefreshLinkLamp();
+    Message(Tr("The software is not link with device!", "没有连接设备!"), QStringLiteral("Error"), MsgIcon::Warning);
 }
 
 void CMainFrame::ResumeAuto()

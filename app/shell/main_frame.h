@@ -127,6 +127,8 @@ private:
     void ResumeAuto();
     void EndAutoPause();
     void OnProbe();
+    void OnLinkClosed();
+    void MarkLinkLost();
     void UpdateCommandStates();
     void SetPane(int pane, const QString &text);
     void PlaceProgress();

@@ -329,6 +329,19 @@ void TestInstrument::networkLinkConnectsAndTests()
     QVERIFY(env.ui.messages.empty());
     QVERIFY(env.frame->bindLampGreen());
     QVERIFY(env.frame->linkLampGreen());
+    // The instrument goes away under a manual refresh: the link is lost, said once.
+    m_sim.Stop();
+    env.frame->rightWnd()->graphPage()->RefreshWaveGraph();
+    QTRY_COMPARE(env.messageTexts(), QStringList{"The software is not link with device!"});
+    QCOMPARE(g_bDsoBound, uint8_t(0));
+    QVERIFY(!env.frame->linkLampGreen());
+    QVERIFY(!env.frame->bindLampGreen());
+    m_sim.Create(70);
+    QCOMPARE(m_sim.server->startTcp("127.0.0.1", port), port);
+    env.ui.clear();
+    ConnectOrFail(env.frame);
+    QVERIFY(env.ui.messages.empty());
+    QVERIFY(env.frame->linkLampGreen());
     env.frame->OnDisconnect();
     QCOMPARE(g_bDsoBound, uint8_t(0));
 
