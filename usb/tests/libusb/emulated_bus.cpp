@@ -40,7 +40,7 @@ void le16(std::vector<std::uint8_t> &out, unsigned v)
 }
 
 // Device, configuration, interface 0 and its bulk endpoints, as sysfs shows them.
-std::vector<std::uint8_t> descriptors(const DeviceSpec &s)
+std::vector<std::uint8_t> descriptors(const DeviceProfile &s)
 {
     std::vector<std::uint8_t> d{18, 1};
     le16(d, 0x0200);
@@ -84,10 +84,10 @@ template <class T> T argument(UMockdevIoctlData *arg)
 
 }  // namespace
 
-EmulatedDevice::EmulatedDevice(DeviceSpec spec, unsigned address, std::string firmwarePath)
-    : spec_(std::move(spec)), address_(address), firmwarePath_(std::move(firmwarePath))
+EmulatedDevice::EmulatedDevice(DeviceProfile profile, unsigned address, std::string firmwarePath)
+    : profile_(std::move(profile)), address_(address), firmwarePath_(std::move(firmwarePath))
 {
-    if (spec_.firmware)
+    if (profile_.firmware)
         firmware_ = std::make_unique<SimUsbDevice>(firmwarePath_);
 }
 
@@ -152,7 +152,7 @@ bool EmulatedDevice::handle(UMockdevIoctlClient *client)
         if (!present_)
             answer(-1, ENODEV);
         else
-            answer(spec_.claimable ? 0 : -1, spec_.claimable ? 0 : EBUSY);
+            answer(profile_.claimable ? 0 : -1, profile_.claimable ? 0 : EBUSY);
         return true;
     case USBDEVFS_CLEAR_HALT: {
         auto endpoint = static_cast<std::uint8_t>(argument<unsigned>(arg));
@@ -184,14 +184,14 @@ void EmulatedDevice::submit(UMockdevIoctlClient *client, UMockdevIoctlData *arg)
         return;
     }
     usbdevfs_urb *urb = urbOf(data);
-    auto at = std::find(spec_.endpoints.begin(), spec_.endpoints.end(), urb->endpoint);
-    if (!present_ || urb->type != USBDEVFS_URB_TYPE_BULK || at == spec_.endpoints.end()) {
+    auto at = std::find(profile_.endpoints.begin(), profile_.endpoints.end(), urb->endpoint);
+    if (!present_ || urb->type != USBDEVFS_URB_TYPE_BULK || at == profile_.endpoints.end()) {
         umockdev_ioctl_client_complete(client, -1, present_ ? EINVAL : ENODEV);
         umockdev_ioctl_data_unref(data);
         return;
     }
     Pending p{data, urb->endpoint};
-    const std::uint8_t tag = kWireTag[std::min<std::ptrdiff_t>(at - spec_.endpoints.begin(), 2)];
+    const std::uint8_t tag = kWireTag[std::min<std::ptrdiff_t>(at - profile_.endpoints.begin(), 2)];
     const int length = urb->buffer_length;
     if (auto armed = std::find(stallArmed_.begin(), stallArmed_.end(), p.endpoint); armed != stallArmed_.end()) {
         stallArmed_.erase(armed);
@@ -329,7 +329,7 @@ bool EmulatedDevice::sendToFirmware(std::uint8_t tag, const std::uint8_t *data, 
 EmulatedBus::EmulatedBus() : testbed_(umockdev_testbed_new())
 {
     // The root hub the devices hang off, never opened.
-    DeviceSpec hub{0x1D6B, 0x0002, 9, {0x81}, true, false};
+    DeviceProfile hub{0x1D6B, 0x0002, 9, {0x81}, true, false};
     umockdev_testbed_add_from_string(testbed_,
                                      ("P: /devices/usb1\nN: bus/usb/001/001\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n"
                                       "E: DRIVER=usb\nE: BUSNUM=001\nE: DEVNUM=001\nE: DEVNAME=/dev/bus/usb/001/001\n"
@@ -368,12 +368,12 @@ std::string EmulatedBus::sysfsPath(const EmulatedDevice &device) const
     return path;
 }
 
-EmulatedDevice &EmulatedBus::plug(const DeviceSpec &spec)
+EmulatedDevice &EmulatedBus::plug(const DeviceProfile &profile)
 {
     const unsigned address = nextAddress_++;
     std::string firmwarePath =
         "/tmp/ferrule-usbfs-" + std::to_string(::getpid()) + "-" + std::to_string(address) + ".sock";
-    devices_.push_back(std::unique_ptr<EmulatedDevice>(new EmulatedDevice(spec, address, firmwarePath)));
+    devices_.push_back(std::unique_ptr<EmulatedDevice>(new EmulatedDevice(profile, address, firmwarePath)));
     EmulatedDevice &device = *devices_.back();
     if (device.firmware_ && !device.firmware_->start())
         std::fprintf(stderr, "emulated USB device: no firmware socket at %s\n", firmwarePath.c_str());
@@ -390,8 +390,8 @@ EmulatedDevice &EmulatedBus::plug(const DeviceSpec &spec)
                   "P: %s\nN: %s\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nE: DRIVER=usb\nE: BUSNUM=001\n"
                   "E: DEVNUM=%03u\nE: DEVNAME=%s\nE: PRODUCT=%x/%x/100\nA: busnum=1\\n\nA: devnum=%u\\n\n"
                   "A: speed=480\\n\nA: bConfigurationValue=1\\n\n",
-                  sysfsPath(device).c_str() + 4, node + 5, address, node, spec.vendor, spec.product, address);
-    umockdev_testbed_add_from_string(testbed_, (head + ("H: descriptors=" + hex(descriptors(spec)) + "\n")).c_str(),
+                  sysfsPath(device).c_str() + 4, node + 5, address, node, profile.vendor, profile.product, address);
+    umockdev_testbed_add_from_string(testbed_, (head + ("H: descriptors=" + hex(descriptors(profile)) + "\n")).c_str(),
                                      nullptr);
     plugged_.push_back(&device);
     return device;

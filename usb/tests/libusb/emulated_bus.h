@@ -28,7 +28,7 @@ typedef struct _UMockdevIoctlData UMockdevIoctlData;
 
 namespace ferrule::test {
 
-struct DeviceSpec {
+struct DeviceProfile {
     std::uint16_t vendor = 0xF4EC;
     std::uint16_t product = 0xEE38;
     std::uint8_t deviceClass = 0;
@@ -55,7 +55,7 @@ public:
         std::vector<Urb> urbs;  // in the order they were reaped
     };
 
-    const DeviceSpec &spec() const { return spec_; }
+    const DeviceProfile &profile() const { return profile_; }
     unsigned address() const { return address_; }
     // The interface name Ferrule gives it: "usb:001:NNN".
     std::string interfaceName() const;
@@ -74,7 +74,7 @@ private:
         std::uint8_t endpoint;
     };
 
-    EmulatedDevice(DeviceSpec spec, unsigned address, std::string firmwarePath);
+    EmulatedDevice(DeviceProfile profile, unsigned address, std::string firmwarePath);
     static int onIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, void *self);
     static void onConnect(UMockdevIoctlBase *, UMockdevIoctlClient *, void *self);
     bool handle(UMockdevIoctlClient *client);  // mutex_ held
@@ -86,7 +86,7 @@ private:
     void gone();
     bool sendToFirmware(std::uint8_t tag, const std::uint8_t *data, std::size_t size);
 
-    const DeviceSpec spec_;
+    const DeviceProfile profile_;
     const unsigned address_;
     std::unique_ptr<SimUsbDevice> firmware_;
     std::string firmwarePath_;
@@ -111,7 +111,7 @@ public:
     void release();
 
     // Plugs a device in (a uevent "add"); its firmware, if any, is running.
-    EmulatedDevice &plug(const DeviceSpec &spec);
+    EmulatedDevice &plug(const DeviceProfile &profile);
     // Pulls it out: its URBs fail, then the uevent "remove".
     void unplug(EmulatedDevice &device);
     void unplugAll();

@@ -79,9 +79,9 @@ protected:
         return !claims.empty() && std::count(claims.begin(), claims.end(), 0u) == std::ptrdiff_t(claims.size());
     }
     // An instrument whose firmware answers every read with pattern(count, seed).
-    static EmulatedDevice &plugInstrument(DeviceSpec spec = {}, std::uint8_t seed = 9)
+    static EmulatedDevice &plugInstrument(DeviceProfile profile = {}, std::uint8_t seed = 9)
     {
-        EmulatedDevice &device = bus().plug(spec);
+        EmulatedDevice &device = bus().plug(profile);
         device.firmware()->setReadHandler(
             [seed](std::uint16_t, std::uint16_t count) { return std::optional(pattern(count, seed)); });
         return device;
@@ -141,9 +141,9 @@ TEST_F(LibusbPath, PipesAreTheFirstThreeEndpointsOfInterfaceZero)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.endpoints));
-        DeviceSpec spec;
-        spec.endpoints = c.endpoints;
-        EmulatedDevice &device = plugInstrument(spec);
+        DeviceProfile profile;
+        profile.endpoints = c.endpoints;
+        EmulatedDevice &device = plugInstrument(profile);
         EXPECT_EQ(LoadUSBDevice(&recorder_.target), c.opens ? 1 : 0);
         EXPECT_EQ(IsConnected(), c.opens ? 1 : 0);
         EXPECT_TRUE(allZero(device.seen().claims));
