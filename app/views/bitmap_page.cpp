@@ -6,6 +6,7 @@
 #include "../platform/globals.h"
 #include "../platform/language.h"
 #include "../platform/link_gate.h"
+#include "../platform/save_file.h"
 #include "../platform/ui_services.h"
 #include "page_dialogs.h"
 #include "page_host.h"
@@ -307,11 +308,11 @@ void CWaveUIBmpDlg::RefreshBitmap()
     }
 
     Progress(10, 1, 0);
-    // A scratch file, read back at once and deleted: written directly, as
-    // there is nothing in it to keep whole and no reason to wait for the disk.
+    // A scratch file, read back at once and deleted; written beside its name
+    // like every other file, so a picture is only read once it is whole.
     const QString path = TransferFilePath();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
         Progress(10, 3, 0);
         DebugLog(U("创建‘位图’临时文件失败，取消更新‘位图’！"), kWarning);
         Progress(10, 3, 0);
@@ -320,10 +321,7 @@ void CWaveUIBmpDlg::RefreshBitmap()
         Ui().endWaitCursor();
         return;
     }
-    auto discard = [&file] {
-        file.close();
-        file.remove();
-    };
+    auto discard = [&file] { file.cancelWriting(); };
 
     Progress(10, 1, 0);
     std::vector<uint8_t> chunk(kChunkBufferBytes);
@@ -371,10 +369,9 @@ void CWaveUIBmpDlg::RefreshBitmap()
     }
 
     Progress(10, 1, 0);
-    const bool written = file.error() == QFileDevice::NoError && file.flush();
-    file.close();
+    const bool written = vantor::CommitWhole(file);
     const bool loaded = written && LoadBitmapFile(path, false);
-    file.remove();
+    QFile::remove(path);
     Progress(10, 0, 0);
     if (loaded) {
         const QDateTime now = Ui().now();

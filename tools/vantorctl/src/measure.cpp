@@ -1,14 +1,11 @@
 #include "measure.h"
 
+#include "files.h"
+
 #include <measures.h>
 #include <tavlink.h>
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -30,51 +27,23 @@ int64_t nowMs()
 class RowSink {
 public:
     RowSink(const std::string &path, std::ostream &out) : path_(path), out_(out) {}
-    ~RowSink()
-    {
-        if (file_) {
-            std::fclose(file_);
-            std::remove(part().c_str());
-        }
-    }
-    bool open(std::string &error)
-    {
-        if (path_.empty())
-            return true;
-        file_ = std::fopen(part().c_str(), "wb");
-        if (!file_)
-            error = "cannot create " + path_ + ": " + std::strerror(errno);
-        return file_ != nullptr;
-    }
+    bool open(std::string &error) { return path_.empty() || file_.open(path_, error); }
     bool write(const std::string &text)
     {
-        if (!file_) {
+        if (path_.empty()) {
             out_ << text;
             out_.flush();
             return bool(out_);
         }
-        return std::fwrite(text.data(), 1, text.size(), file_) == text.size() && std::fflush(file_) == 0;
+        std::string ignored;  // the commit reports what went wrong
+        return file_.write(text.data(), text.size(), ignored);
     }
-    bool commit(std::string &error)
-    {
-        if (!file_)
-            return true;
-        const bool ok = ::fsync(::fileno(file_)) == 0;
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        if (!ok || !closed || std::rename(part().c_str(), path_.c_str()) != 0) {
-            error = "cannot write " + path_ + ": " + std::strerror(errno);
-            std::remove(part().c_str());
-            return false;
-        }
-        return true;
-    }
+    bool commit(std::string &error) { return path_.empty() || file_.commit(error); }
 
 private:
-    std::string part() const { return path_ + ".part"; }
     std::string path_;
     std::ostream &out_;
-    std::FILE *file_ = nullptr;
+    SafeFile file_;
 };
 
 }  // namespace
