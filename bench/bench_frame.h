@@ -1,6 +1,7 @@
 // The application's main frame connected to a virtual instrument on the
-// virtual USB socket, for the page benchmarks: a synchronous gate and the
-// desktop the benchmark hands in, and the main that runs the benchmarks.
+// virtual USB socket, for the application's benchmarks: the gate they choose
+// (synchronous unless told), the desktop the benchmark hands in, and the main
+// that runs the page benchmarks.
 #pragma once
 
 #include "platform/globals.h"
@@ -27,9 +28,14 @@ struct BenchFrame {
     std::unique_ptr<CVantorApp> app;
     CMainFrame *frame = nullptr;
 
-    // The instrument (every channel on when asked), then the frame showing
-    // tab `tab`, connected; false, with a line on stderr, when it did not bind.
-    bool Start(vantor::UiServices &ui, int productCode, bool allChannels, int tab, const char *program)
+    // Set before Open: the program's own threaded gate, and an instrument
+    // that answers every read with a record it made before.
+    vantor::LinkGate::Mode gateMode = vantor::LinkGate::Mode::Synchronous;
+    bool replayReads = false;
+
+    // The instrument (every channel on when asked), then the frame shown;
+    // null when the main window cannot be made.
+    CMainFrame *Open(vantor::UiServices &ui, int productCode, bool allChannels)
     {
         const QString socket = dir.filePath(QStringLiteral("usb.sock"));
         qputenv("FERRULE_SIM_SOCKET", socket.toLocal8Bit());
@@ -40,21 +46,30 @@ struct BenchFrame {
                 c.on = true;
             instrument->setState(s);
         }
+        instrument->setReplayReads(replayReads);
         server = std::make_unique<vsim::Server>(*instrument);
         server->startUsb(socket.toStdString());
 
         ResetAllGlobals();
         CVantorApp::Options options;
         options.ui = &ui;
-        options.gateMode = vantor::LinkGate::Mode::Synchronous;
+        options.gateMode = gateMode;
         options.programDir = dir.path();
         options.logDir = dir.path();
         options.lockPath = dir.filePath(QStringLiteral("Vantor.lock"));
         app = std::make_unique<CVantorApp>(options);
         app->ReadStartupFile();
         frame = app->CreateMainFrame();
-        if (frame) {
+        if (frame)
             frame->ShowAtStart();
+        return frame;
+    }
+
+    // Open, then the frame showing tab `tab`, connected; false, with a line
+    // on stderr, when it did not bind.
+    bool Start(vantor::UiServices &ui, int productCode, bool allChannels, int tab, const char *program)
+    {
+        if (Open(ui, productCode, allChannels)) {
             frame->resize(1280, 900);
             frame->rightWnd()->SelectTab(tab);
             QCoreApplication::processEvents();

@@ -8,7 +8,7 @@
 // start after it (none may).
 //
 //   Xvfb :57 -screen 0 1366x768x24 & DISPLAY=:57 build/bench/click_latency_bench
-#include "app_rig.h"
+#include "bench_frame.h"
 #include "platform/control_ids.h"
 #include "platform/globals.h"
 #include "platform/ui_services.h"
@@ -115,8 +115,9 @@ void BM_ClickLatencyDuringAuto(benchmark::State &state)
         return;
     }
     RealPauses ui;
-    AppRig rig;
-    if (!rig.Start(ui, false)) {
+    BenchFrame rig;
+    rig.gateMode = vantor::LinkGate::Mode::Threaded;
+    if (!rig.Open(ui, 70, true)) {
         state.SkipWithError("no main window");
         return;
     }

@@ -3,6 +3,6 @@
 # table's memory, the measurement page's fill of four channels and one
 # append to its trend log, and one refresh over the virtual USB with its real waits.
 if(VANTOR_BUILD_APP)
-  add_executable(views_bench ${CMAKE_CURRENT_LIST_DIR}/views_bench.cpp ${CMAKE_CURRENT_LIST_DIR}/app_rig.h)
+  add_executable(views_bench ${CMAKE_CURRENT_LIST_DIR}/views_bench.cpp)
   target_link_libraries(views_bench PRIVATE vantor_shell vantorsim tavlink_testing benchmark::benchmark)
 endif()

@@ -9,7 +9,7 @@
 // read with a record it made before, so its own work is not timed.
 //
 //   build/bench/views_bench --benchmark_counters_tabular=true
-#include "app_rig.h"
+#include "bench_frame.h"
 #include "platform/control_ids.h"
 #include "platform/globals.h"
 #include "platform/ui_services.h"
@@ -66,7 +66,9 @@ public:
     }
 };
 
-struct Env : AppRig {
+struct Env : BenchFrame {
+    BenchUi ui;
+
     CViewWaveGraphDlg *graph() const { return frame->rightWnd()->graphPage(); }
     CViewWavedataDlg *data() const { return frame->rightWnd()->dataPage(); }
 };
@@ -311,28 +313,10 @@ BENCHMARK(BM_RefreshOverUsbRealWaits)->Unit(benchmark::kMillisecond)->Iterations
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication qapp(argc, argv);
-    BenchUi ui;
-    Env env;
-    g_env = &env;
-    TavlinkSetSleep(&ProtocolSleep);
-    if (!env.Start(ui, true))
-        return 1;
-    env.frame->resize(1280, 900);
-    env.frame->rightWnd()->SelectTab(1);
-    QCoreApplication::processEvents();
-    env.frame->OnConnect();
-    if (!g_bDsoBound) {
-        std::fprintf(stderr, "views_bench: the virtual instrument did not bind\n");
-        return 1;
-    }
-
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    env.Stop();
-    return 0;
+    return RunPageBenchmarks(argc, argv, g_env, [](Env &env) {
+        TavlinkSetSleep(&ProtocolSleep);
+        env.gateMode = vantor::LinkGate::Mode::Threaded;
+        env.replayReads = true;
+        return env.Start(env.ui, 70, true, 1, "views_bench");
+    });
 }
