@@ -3,6 +3,7 @@
 // wait spent: from the click to the first paint of the key's new lamp, and
 // to the end of the key, each against the waits the key must spend (its
 // command's, the 200 ms pause, the lamp read's; then its own pause).
+#include "bench_frame.h"
 #include "panel/panel_controls.h"
 #include "panel/simulant_ui_dlg.h"
 #include "platform/globals.h"
@@ -121,28 +122,13 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QStandardPaths::setTestModeEnabled(true);
     QApplication qapp(argc, argv);
-    QTemporaryDir dir;
-    const QString socket = dir.filePath(QStringLiteral("usb.sock"));
-    qputenv("FERRULE_SIM_SOCKET", socket.toLocal8Bit());
     TavlinkSetSleep(&SpendWait);
-    vsim::Instrument instrument(70);
-    vsim::Server server(instrument);
-    server.startUsb(socket.toStdString());
-
-    ResetAllGlobals();
     BenchUi ui;
-    CVantorApp::Options options;
-    options.ui = &ui;
-    options.gateMode = vantor::LinkGate::Mode::Threaded;
-    options.programDir = dir.path();
-    options.logDir = dir.path();
-    options.lockPath = dir.filePath(QStringLiteral("Vantor.lock"));
-    auto app = std::make_unique<CVantorApp>(options);
-    app->ReadStartupFile();
-    CMainFrame *frame = app->CreateMainFrame();
+    BenchFrame rig;
+    rig.gateMode = vantor::LinkGate::Mode::Threaded;
+    CMainFrame *frame = rig.Open(ui, 70, false);
     if (!frame)
         return 1;
-    frame->ShowAtStart();
     frame->OnConnect();
     if (!g_bDsoBound) {
         std::fprintf(stderr, "panel_bench: the virtual instrument did not bind\n");
@@ -160,8 +146,6 @@ int main(int argc, char **argv)
     });
     frame->OnShowPanel();
     benchmark::Shutdown();
-    frame->OnDisconnect();
-    frame->close();
-    app.reset();
+    rig.Stop();
     return result;
 }
