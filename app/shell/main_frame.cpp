@@ -533,11 +533,20 @@ void CMainFrame::PlaceProgress()
     m_wndProgress->setGeometry(m_pane[2]->contentsRect());
 }
 
+// QProgressBar repaints the whole window at once on each visible step; a
+// step waits for the next paint instead, so the end of a refresh paints once.
+void CMainFrame::SetProgressValue(int value)
+{
+    m_wndProgress->setUpdatesEnabled(false);
+    m_wndProgress->setValue(value);
+    m_wndProgress->setUpdatesEnabled(true);
+}
+
 void CMainFrame::RunProgress(int mode, int step, int fifth)
 {
     PlaceProgress();
     if (fifth != 0) {
-        m_wndProgress->setValue(fifth * 20);
+        SetProgressValue(fifth * 20);
         return;
     }
     if (mode != 0 && step != 0) {
@@ -547,7 +556,7 @@ void CMainFrame::RunProgress(int mode, int step, int fifth)
         for (int i = 0; i < n; ++i) {
             link().pause(2);
             position += 10;
-            m_wndProgress->setValue(std::min(position, 100));
+            SetProgressValue(std::min(position, 100));
         }
         if (position != 100)
             return;
@@ -555,10 +564,10 @@ void CMainFrame::RunProgress(int mode, int step, int fifth)
         const int position = m_wndProgress->value();
         if (position > 0 && position < 100) {
             link().pause(5);
-            m_wndProgress->setValue(100);
+            SetProgressValue(100);
         }
     }
-    m_wndProgress->setValue(0);
+    SetProgressValue(0);
     SetPane(1, Tr("Ready...", "就绪..."));
 }
 

@@ -132,6 +132,7 @@ private:
     void UpdateCommandStates();
     void SetPane(int pane, const QString &text);
     void PlaceProgress();
+    void SetProgressValue(int value);
     void PlaceLamps();
     void Message(const QString &text, const QString &title, vantor::MsgIcon icon);
     void MapSerialPorts();
