@@ -31,9 +31,10 @@ const DecimalTexts &Decimals()
 
 }  // namespace
 
-WaveDataTable::WaveDataTable(QObject *parent)
-    : QAbstractTableModel(parent), m_cells(size_t(kWaveRows) * kWaveColumns, Cell{0, {}})
+WaveDataTable::WaveDataTable(QObject *parent) : QAbstractTableModel(parent)
 {
+    for (Column &cells : m_columns)
+        cells.assign(size_t(kWaveRows), Cell{0, {}});
 }
 
 int WaveDataTable::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : kWaveRows; }
@@ -98,6 +99,27 @@ void WaveDataTable::setNumbers(int column, const uint8_t *samples, int count)
     }
     if (count > 0)
         columnChanged(column, 0, count - 1);
+}
+
+void WaveDataTable::MakeNumberColumn(Column &cells, const uint8_t *samples, int count)
+{
+    const DecimalTexts &d = Decimals();
+    count = std::clamp(count, 0, kWaveRows);
+    cells.resize(size_t(kWaveRows));
+    for (int row = 0; row < kWaveRows; ++row) {
+        const uint8_t v = row < count ? samples[row] : 0;
+        Cell &cell = cells[size_t(row)];
+        std::memcpy(cell.text, d.text[v], 4);
+        cell.length = d.length[v];
+    }
+}
+
+void WaveDataTable::swapColumn(int column, Column &cells)
+{
+    if (cells.size() != size_t(kWaveRows))
+        return;
+    m_columns[size_t(column - 1)].swap(cells);
+    columnChanged(column, 0, kWaveRows - 1);
 }
 
 void WaveDataTable::clearColumn(int column)

@@ -28,6 +28,12 @@ class WaveDataTable : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kCellBytes = 15;
+    struct Cell {
+        uint8_t length;
+        char text[kCellBytes];
+    };
+    // All rows of one column.
+    using Column = std::vector<Cell>;
 
     explicit WaveDataTable(QObject *parent = nullptr);
 
@@ -44,19 +50,21 @@ public:
     // Rows 0..count-1 become the samples printed as decimals; the others stay.
     void setNumbers(int column, const uint8_t *samples, int count);
     void clearColumn(int column);
+    // Every row: samples[0..count) as decimals, zeros after. Built apart from
+    // the model, so a refresh can make it while the link waits.
+    static void MakeNumberColumn(Column &cells, const uint8_t *samples, int count);
+    // The column shows `cells`, which get the column's old cells back.
+    void swapColumn(int column, Column &cells);
     // Announces a block of rows of one column as changed (after setText runs).
     void columnChanged(int column, int firstRow, int lastRow);
     static QString title(int column);
-    size_t memoryBytes() const { return m_cells.size() * sizeof(Cell) + sizeof(*this); }
+    size_t memoryBytes() const { return size_t(kWaveColumns) * kWaveRows * sizeof(Cell) + sizeof(*this); }
 
 private:
-    struct Cell {
-        uint8_t length;
-        char text[kCellBytes];
-    };
-    Cell &at(int row, int column) { return m_cells[size_t(row) * kWaveColumns + size_t(column - 1)]; }
-    const Cell &at(int row, int column) const { return m_cells[size_t(row) * kWaveColumns + size_t(column - 1)]; }
-    std::vector<Cell> m_cells;
+    Cell &at(int row, int column) { return m_columns[size_t(column - 1)][size_t(row)]; }
+    const Cell &at(int row, int column) const { return m_columns[size_t(column - 1)][size_t(row)]; }
+    // Column by column: a column's rows are written and swapped together.
+    std::array<Column, kWaveColumns> m_columns;
 };
 
 // A small table of texts with fixed row labels in column 0.

@@ -1,6 +1,7 @@
 #include "wave_graph_page.h"
 
 #include "channel_files.h"
+#include "live_curve.h"
 #include "page_tables.h"
 #include "view_pages.h"
 
@@ -201,7 +202,7 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent)
     m_graph->xAxis->setRange(0, 1000);
     m_graph->yAxis->setRange(kYMin, kYMax);
     for (int i = 0; i < 7; ++i) {
-        QCPGraph *g = m_graph->addGraph(m_graph->xAxis, m_graph->yAxis);
+        QCPGraph *g = new LiveCurve(m_graph->xAxis, m_graph->yAxis);
         g->setName(QStringLiteral("Plot-%1").arg(i + 1));
         g->setPen(QPen(FromColorRef(kPlotColours[i]), 1));
         g->setAdaptiveSampling(true);
@@ -505,12 +506,10 @@ void CViewWaveGraphDlg::PrepareCurve(int channel, const uint8_t *samples, int co
     PreparedCurve &p = m_prepared[size_t(channel - 1)];
     count = std::clamp(count, 0, kRecordBytes);
     // A fresh block: the last one is still the plot's.
-    p.points = QVector<QCPGraphData>(count);
-    QCPGraphData *out = p.points.data();
-    for (int i = 0; i < count; ++i) {
-        const int v = samples[i];
-        out[i] = QCPGraphData(double(i), double(v < kSampleOffset ? 0 : v - kSampleOffset));
-    }
+    p.points = CurvePoints(samples, count);
+    p.hasTexts = Pages().data != nullptr;
+    if (p.hasTexts)
+        WaveDataTable::MakeNumberColumn(p.texts, samples, count);
     p.count = count;
 }
 
@@ -522,6 +521,12 @@ void CViewWaveGraphDlg::DrawAfterRefresh()
         const LiveChannel live = Live(n);
         if (g_bChOpen[n - 1] && live.points >= 0 && live.points < kRecordBytes)
             std::memset(live.wave + live.points, 0, size_t(kRecordBytes - live.points));
+    }
+    // Which channels' sample texts were made while the link waited.
+    std::array<bool, 4> textsReady{};
+    for (int n = 1; n <= 4; ++n) {
+        const PreparedCurve &p = m_prepared[size_t(n - 1)];
+        textsReady[size_t(n - 1)] = g_bChOpen[n - 1] && p.hasTexts && p.count == Live(n).points;
     }
     for (int n = 1; n <= 4; ++n) {
         ChannelSlot &slot = g_ChannelSlots[n];
@@ -536,7 +541,6 @@ void CViewWaveGraphDlg::DrawAfterRefresh()
                 SetCurvePoints(n, count, std::exchange(prepared.points, {}));
             else
                 PlotWaveColumn(live.wave, count, n);
-            prepared.count = -1;
             slot.bHasWave = 1;
             slot.nCount = count;
             slot.bHasData = 1;
@@ -555,8 +559,14 @@ void CViewWaveGraphDlg::DrawAfterRefresh()
     for (int n = 1; n <= 4; ++n)
         FillParamColumn(nullptr, n);
     if (CViewWavedataDlg *data = Pages().data)
-        for (int n : {1, 3, 2, 4})
-            data->FillWaveDataColumn(n, true);
+        for (int n : {1, 3, 2, 4}) {
+            if (textsReady[size_t(n - 1)])
+                data->table()->swapColumn(n, m_prepared[size_t(n - 1)].texts);
+            else
+                data->FillWaveDataColumn(n, true);
+        }
+    for (PreparedCurve &p : m_prepared)
+        p.count = -1;
     for (int n = 1; n <= 4; ++n) {
         m_bShow[size_t(n - 1)] = g_bChOpen[n - 1] ? 1 : 0;
         check(kShowIds[n - 1])->setEnabled(g_bChOpen[n - 1] != 0);
@@ -567,15 +577,25 @@ void CViewWaveGraphDlg::DrawAfterRefresh()
         Host()->UpdatePageButtons();
 }
 
+QVector<QCPGraphData> CViewWaveGraphDlg::CurvePoints(const uint8_t *samples, int count)
+{
+    count = std::clamp(count, 0, kRecordBytes);
+    // Filled by copies and written field by field: the library's constructors
+    // are out of line, one call per point.
+    QVector<QCPGraphData> points(count, QCPGraphData(0, 0));
+    QCPGraphData *out = points.data();
+    for (int i = 0; i < count; ++i) {
+        const int v = samples[i];
+        out[i].key = double(i);
+        out[i].value = double(v < kSampleOffset ? 0 : v - kSampleOffset);
+    }
+    return points;
+}
+
 void CViewWaveGraphDlg::PlotWaveColumn(const uint8_t *samples, int count, int column)
 {
     count = std::clamp(count, 0, kRecordBytes);
-    QVector<QCPGraphData> points(count);
-    for (int i = 0; i < count; ++i) {
-        const int v = samples[i];
-        points[i] = QCPGraphData(double(i), double(v < kSampleOffset ? 0 : v - kSampleOffset));
-    }
-    SetCurvePoints(column, count, points);
+    SetCurvePoints(column, count, CurvePoints(samples, count));
 }
 
 void CViewWaveGraphDlg::SetCurvePoints(int column, int count, const QVector<QCPGraphData> &points)

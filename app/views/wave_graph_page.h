@@ -3,6 +3,7 @@
 // saves or opens one curve as a .csv or .wdf file.
 #pragma once
 
+#include "page_tables.h"
 #include "view_page.h"
 
 #include "../print/print_page.h"
@@ -87,6 +88,7 @@ private:
     void FetchChannels(RefreshWork &work, vantor::LinkGate &link);
     void StoreFetched(const RefreshWork &work);
     void PrepareCurve(int channel, const uint8_t *samples, int count);
+    static QVector<QCPGraphData> CurvePoints(const uint8_t *samples, int count);
     void SetCurvePoints(int column, int count, const QVector<QCPGraphData> &points);
     void SetMarker(int channel, double y);
     void ShowMarker(int channel, bool visible);
@@ -107,10 +109,13 @@ private:
     QScrollArea *m_commandScroll = nullptr;
     bool m_bLiveAntialiased = false;
     std::unique_ptr<RefreshWork> m_work;
-    // A channel's curve built while the link fetched the next one.
+    // A channel's curve and sample texts, built while the link fetched the
+    // next one.
     struct PreparedCurve {
         int count = -1;
         QVector<QCPGraphData> points;
+        bool hasTexts = false;
+        WaveDataTable::Column texts;
     };
     std::array<PreparedCurve, 4> m_prepared;
 };
