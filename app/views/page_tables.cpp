@@ -72,13 +72,6 @@ QString WaveDataTable::text(int row, int column) const
     return QString::fromUtf8(p, length);
 }
 
-const char *WaveDataTable::bytes(int row, int column, int *length) const
-{
-    const Cell &cell = at(row, column);
-    *length = cell.length;
-    return cell.text;
-}
-
 void WaveDataTable::setText(int row, int column, const QByteArray &text)
 {
     Cell &cell = at(row, column);

@@ -45,7 +45,12 @@ public:
     // column 1..7
     QString text(int row, int column) const;
     // The cell's raw bytes (no NUL), valid until the cell changes.
-    const char *bytes(int row, int column, int *length) const;
+    const char *bytes(int row, int column, int *length) const
+    {
+        const Cell &cell = at(row, column);
+        *length = cell.length;
+        return cell.text;
+    }
     void setText(int row, int column, const QByteArray &text);
     // Rows 0..count-1 become the samples printed as decimals; the others stay.
     void setNumbers(int column, const uint8_t *samples, int count);
