@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/uio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <optional>
 #include <utility>
@@ -48,27 +49,37 @@ public:
                                         static_cast<std::uint8_t>((size >> 8) & 0xFF)};
         if (IoResult r = send(FERRULE_SIM_EP_READ, length, sizeof length, deadline); r != IoResult::Ok)
             return r;
-        for (;;) {
+        // Straight into the caller's piece; MSG_TRUNC reports the real
+        // length, so an oversized piece fails instead of being cut.
+        std::uint8_t endpoint = 0;
+        iovec parts[2] = {{&endpoint, 1}, {data, size}};
+        msghdr msg{};
+        msg.msg_iov = parts;
+        msg.msg_iovlen = 2;
+        // A piece comes back in tens of microseconds: one receive that waits
+        // under the socket's own time-out, not a poll() and then a receive,
+        // which doubled the system calls of every piece. After a signal the
+        // rest of the time is polled for.
+        ssize_t n = -1;
+        if (setReceiveLimit(limit)) {
+            n = ::recvmsg(fd_.get(), &msg, MSG_TRUNC);
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+                return IoResult::TimedOut;
+        }
+        while (n < 0) {
+            if (errno != EAGAIN && errno != EINTR)
+                return IoResult::Failed;
             int ev = pollUntil(fd_.get(), POLLIN, deadline);
             if (ev == 0)
                 return IoResult::TimedOut;
             if (ev < 0 || !(ev & POLLIN))
                 return IoResult::Failed;
-            // Straight into the caller's piece; MSG_TRUNC reports the real
-            // length, so an oversized piece fails instead of being cut.
-            std::uint8_t endpoint = 0;
-            iovec parts[2] = {{&endpoint, 1}, {data, size}};
-            msghdr msg{};
-            msg.msg_iov = parts;
-            msg.msg_iovlen = 2;
-            ssize_t n = ::recvmsg(fd_.get(), &msg, MSG_TRUNC | MSG_DONTWAIT);
-            if (n < 0 && (errno == EAGAIN || errno == EINTR))
-                continue;
-            if (n <= 0 || endpoint != FERRULE_SIM_EP_READ || static_cast<std::size_t>(n) > 1 + size)
-                return IoResult::Failed;
-            got = static_cast<std::size_t>(n) - 1;
-            return got == size ? IoResult::Ok : IoResult::Failed;
+            n = ::recvmsg(fd_.get(), &msg, MSG_TRUNC | MSG_DONTWAIT);
         }
+        if (n == 0 || endpoint != FERRULE_SIM_EP_READ || static_cast<std::size_t>(n) > 1 + size)
+            return IoResult::Failed;
+        got = static_cast<std::size_t>(n) - 1;
+        return got == size ? IoResult::Ok : IoResult::Failed;
     }
 
     bool hungUp() override
@@ -78,6 +89,25 @@ public:
     }
 
 private:
+    // The socket's receive time-out, set when the limit changes. False when
+    // it cannot be set (the caller then polls).
+    bool setReceiveLimit(std::chrono::milliseconds limit)
+    {
+        // A zero time-out would mean waiting for ever.
+        const auto wait = std::max(std::chrono::microseconds(limit), std::chrono::microseconds(1));
+        if (wait == receiveLimit_)
+            return true;
+        timeval tv{};
+        tv.tv_sec = static_cast<time_t>(wait.count() / 1000000);
+        tv.tv_usec = static_cast<suseconds_t>(wait.count() % 1000000);
+        if (::setsockopt(fd_.get(), SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) {
+            errno = EAGAIN;
+            return false;
+        }
+        receiveLimit_ = wait;
+        return true;
+    }
+
     // One message: the endpoint tag, then the bytes. The socket is tried
     // first and only waited on when it is full.
     IoResult send(std::uint8_t endpoint, const std::uint8_t *data, std::size_t size, Clock::time_point deadline)
@@ -102,6 +132,7 @@ private:
 
     UniqueFd fd_;
     std::string name_;
+    std::chrono::microseconds receiveLimit_{0};
 };
 
 // Which socket file sits at the path; inode 0 (never a real one) means none.
