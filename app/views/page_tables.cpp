@@ -31,6 +31,13 @@ const DecimalTexts &Decimals()
 
 }  // namespace
 
+void WaveDataTable::PutDecimal(Cell &cell, uint8_t value)
+{
+    const DecimalTexts &d = Decimals();
+    std::memcpy(cell.text, d.text[value], 4);
+    cell.length = d.length[value];
+}
+
 WaveDataTable::WaveDataTable(QObject *parent) : QAbstractTableModel(parent)
 {
     for (Column &cells : m_columns)
@@ -82,29 +89,19 @@ void WaveDataTable::setText(int row, int column, const QByteArray &text)
 
 void WaveDataTable::setNumbers(int column, const uint8_t *samples, int count)
 {
-    const DecimalTexts &d = Decimals();
     count = std::clamp(count, 0, kWaveRows);
-    for (int row = 0; row < count; ++row) {
-        Cell &cell = at(row, column);
-        const uint8_t v = samples[row];
-        std::memcpy(cell.text, d.text[v], 4);
-        cell.length = d.length[v];
-    }
+    for (int row = 0; row < count; ++row)
+        PutDecimal(at(row, column), samples[row]);
     if (count > 0)
         columnChanged(column, 0, count - 1);
 }
 
 void WaveDataTable::MakeNumberColumn(Column &cells, const uint8_t *samples, int count)
 {
-    const DecimalTexts &d = Decimals();
     count = std::clamp(count, 0, kWaveRows);
     cells.resize(size_t(kWaveRows));
-    for (int row = 0; row < kWaveRows; ++row) {
-        const uint8_t v = row < count ? samples[row] : 0;
-        Cell &cell = cells[size_t(row)];
-        std::memcpy(cell.text, d.text[v], 4);
-        cell.length = d.length[v];
-    }
+    for (int row = 0; row < kWaveRows; ++row)
+        PutDecimal(cells[size_t(row)], row < count ? samples[row] : 0);
 }
 
 void WaveDataTable::swapColumn(int column, Column &cells)

@@ -66,6 +66,7 @@ public:
     size_t memoryBytes() const { return size_t(kWaveColumns) * kWaveRows * sizeof(Cell) + sizeof(*this); }
 
 private:
+    static void PutDecimal(Cell &cell, uint8_t value);
     Cell &at(int row, int column) { return m_columns[size_t(column - 1)][size_t(row)]; }
     const Cell &at(int row, int column) const { return m_columns[size_t(column - 1)][size_t(row)]; }
     // Column by column: a column's rows are written and swapped together.
