@@ -174,7 +174,11 @@ void TextTable::setText(int row, int column, const QString &text)
 {
     if (row < 0 || row >= int(m_rows.size()) || column < 0 || column >= m_headers.size())
         return;
-    m_rows[size_t(row)][column] = text;
+    // A refresh sets every cell; the ones that read the same need no repaint.
+    QString &cell = m_rows[size_t(row)][column];
+    if (cell == text)
+        return;
+    cell = text;
     emit dataChanged(index(row, column), index(row, column), {Qt::DisplayRole});
 }
 

@@ -201,6 +201,13 @@ CViewWaveGraphDlg::CViewWaveGraphDlg(QWidget *parent)
     m_graph->yAxis->setObjectName(QStringLiteral("YAxis-1"));
     m_graph->xAxis->setRange(0, 1000);
     m_graph->yAxis->setRange(kYMin, kYMax);
+    // The legend is never shown, yet its items would be laid out, their
+    // names shaped, on every replot.
+    m_graph->setAutoAddPlottableToLegend(false);
+    // Nothing is drawn on the top layer, yet as a buffer of its own it would
+    // be cleared and blended over the window on every paint.
+    if (QCPLayer *top = m_graph->layer(QStringLiteral("overlay")))
+        top->setMode(QCPLayer::lmLogical);
     for (int i = 0; i < 7; ++i) {
         QCPGraph *g = new LiveCurve(m_graph->xAxis, m_graph->yAxis);
         g->setName(QStringLiteral("Plot-%1").arg(i + 1));
@@ -505,8 +512,7 @@ void CViewWaveGraphDlg::PrepareCurve(int channel, const uint8_t *samples, int co
 {
     PreparedCurve &p = m_prepared[size_t(channel - 1)];
     count = std::clamp(count, 0, kRecordBytes);
-    // A fresh block: the last one is still the plot's.
-    p.points = CurvePoints(samples, count);
+    FillCurvePoints(p.points, samples, count);
     p.hasTexts = Pages().data != nullptr;
     if (p.hasTexts)
         WaveDataTable::MakeNumberColumn(p.texts, samples, count);
@@ -537,10 +543,12 @@ void CViewWaveGraphDlg::DrawAfterRefresh()
         const int count = live.points;
         if (g_bChOpen[n - 1] && count > kMinDrawnPoints) {
             PreparedCurve &prepared = m_prepared[size_t(n - 1)];
-            if (prepared.count == count)
-                SetCurvePoints(n, count, std::exchange(prepared.points, {}));
-            else
+            if (prepared.count == count) {
+                SetCurvePoints(n, count, prepared.points);
+                std::swap(prepared.points, prepared.shown);
+            } else {
                 PlotWaveColumn(live.wave, count, n);
+            }
             slot.bHasWave = 1;
             slot.nCount = count;
             slot.bHasData = 1;
@@ -555,7 +563,10 @@ void CViewWaveGraphDlg::DrawAfterRefresh()
         plot(n)->setVisible(open);
         SetMarker(n, MarkerCoordinate(Live(n).level));
     }
-    m_graph->replot();
+    // Drawn now, shown with the tables in the window's next paint: an
+    // immediate repaint would paint the whole window once for the plot and
+    // again for the tables.
+    m_graph->replot(QCustomPlot::rpQueuedRefresh);
     for (int n = 1; n <= 4; ++n)
         FillParamColumn(nullptr, n);
     if (CViewWavedataDlg *data = Pages().data)
@@ -579,17 +590,26 @@ void CViewWaveGraphDlg::DrawAfterRefresh()
 
 QVector<QCPGraphData> CViewWaveGraphDlg::CurvePoints(const uint8_t *samples, int count)
 {
+    QVector<QCPGraphData> points;
+    FillCurvePoints(points, samples, count);
+    return points;
+}
+
+void CViewWaveGraphDlg::FillCurvePoints(QVector<QCPGraphData> &points, const uint8_t *samples, int count)
+{
     count = std::clamp(count, 0, kRecordBytes);
-    // Filled by copies and written field by field: the library's constructors
+    // A block still shared (with the plot) is left to its other owner.
+    if (!points.isDetached())
+        points = QVector<QCPGraphData>();
+    // Grown by copies and written field by field: the library's constructors
     // are out of line, one call per point.
-    QVector<QCPGraphData> points(count, QCPGraphData(0, 0));
+    points.resize(count, QCPGraphData(0, 0));
     QCPGraphData *out = points.data();
     for (int i = 0; i < count; ++i) {
         const int v = samples[i];
         out[i].key = double(i);
         out[i].value = double(v < kSampleOffset ? 0 : v - kSampleOffset);
     }
-    return points;
 }
 
 void CViewWaveGraphDlg::PlotWaveColumn(const uint8_t *samples, int count, int column)

@@ -89,6 +89,7 @@ private:
     void StoreFetched(const RefreshWork &work);
     void PrepareCurve(int channel, const uint8_t *samples, int count);
     static QVector<QCPGraphData> CurvePoints(const uint8_t *samples, int count);
+    static void FillCurvePoints(QVector<QCPGraphData> &points, const uint8_t *samples, int count);
     void SetCurvePoints(int column, int count, const QVector<QCPGraphData> &points);
     void SetMarker(int channel, double y);
     void ShowMarker(int channel, bool visible);
@@ -114,6 +115,9 @@ private:
     struct PreparedCurve {
         int count = -1;
         QVector<QCPGraphData> points;
+        // What the plot was handed last: once the plot lets go of it, it is
+        // the next refresh's block, already in memory.
+        QVector<QCPGraphData> shown;
         bool hasTexts = false;
         WaveDataTable::Column texts;
     };
