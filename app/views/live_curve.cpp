@@ -7,53 +7,73 @@ LiveCurve::LiveCurve(QCPAxis *keyAxis, QCPAxis *valueAxis) : QCPGraph(keyAxis, v
 
 void LiveCurve::draw(QCPPainter *painter)
 {
-    if (!drawSpans(painter))
+    const bool drawn = drawSpans(painter);
+    m_hasNext = false;
+    if (!drawn)
         QCPGraph::draw(painter);
 }
 
-bool LiveCurve::drawSpans(QCPPainter *painter)
+void LiveCurve::prepareSpans(const QVector<QCPGraphData> &points)
 {
+    m_hasNext = !points.isEmpty() && frameFor(points.constData(), points.constData() + points.size(), m_nextFrame);
+    if (m_hasNext)
+        buildSpans(m_nextFrame, m_nextSpans);
+}
+
+bool LiveCurve::axesSuit() const
+{
+    return mKeyAxis && mValueAxis && mKeyAxis->orientation() == Qt::Horizontal &&
+           mKeyAxis->scaleType() == QCPAxis::stLinear && mValueAxis->scaleType() == QCPAxis::stLinear;
+}
+
+bool LiveCurve::frameFor(const QCPGraphData *first, const QCPGraphData *last, Frame &frame) const
+{
+    if (!axesSuit())
+        return false;
     QCPAxis *keyAxis = mKeyAxis.data();
     QCPAxis *valueAxis = mValueAxis.data();
-    if (painter->antialiasing() || painter->modes().testFlag(QCPPainter::pmVectorized) ||
-        painter->modes().testFlag(QCPPainter::pmNonCosmetic) || !keyAxis || !valueAxis ||
-        keyAxis->orientation() != Qt::Horizontal || keyAxis->scaleType() != QCPAxis::stLinear ||
-        valueAxis->scaleType() != QCPAxis::stLinear || mLineStyle != lsLine || !mScatterStyle.isNone() ||
-        mBrush.style() != Qt::NoBrush || mChannelFillGraph || !selection().isEmpty())
-        return false;
     const QCPRange keys = keyAxis->range();
-    if (keys.size() <= 0 || mDataContainer->isEmpty())
-        return true;
-    // One sample beyond each edge, so the curve reaches the border as a line would.
-    auto begin = mDataContainer->findBegin(keys.lower, true);
-    auto end = mDataContainer->findEnd(keys.upper, true);
+    // One sample beyond each edge, so the curve reaches the border as a line
+    // would (the library's expanded range).
+    auto byKey = [](const QCPGraphData &a, const QCPGraphData &b) { return a.key < b.key; };
+    const QCPGraphData *begin = std::lower_bound(first, last, QCPGraphData(keys.lower, 0), byKey);
+    if (begin != first)
+        --begin;
+    const QCPGraphData *end = std::upper_bound(first, last, QCPGraphData(keys.upper, 0), byKey);
+    if (end != last)
+        ++end;
     const double left = keyAxis->coordToPixel(keys.lower);
     const double right = keyAxis->coordToPixel(keys.upper);
     const double columns = std::abs(right - left);
     if (end - begin < 2 * std::max(columns, 1.0))
         return false;
+    frame.begin = begin;
+    frame.end = end;
+    frame.kx = (right - left) / keys.size();
+    frame.x0 = left - keys.lower * frame.kx;
+    frame.y0 = valueAxis->coordToPixel(0.0);
+    frame.ky = valueAxis->coordToPixel(1.0) - frame.y0;
+    return true;
+}
 
-    const double kx = (right - left) / keys.size();
-    const double x0 = left - keys.lower * kx;
-    const double y0 = valueAxis->coordToPixel(0.0);
-    const double ky = valueAxis->coordToPixel(1.0) - y0;
-    m_spans.clear();
-    m_spans.reserve(size_t(columns) + 4);
+void LiveCurve::buildSpans(const Frame &frame, std::vector<QLine> &spans)
+{
+    spans.clear();
     // floor() without the library call, once per sample.
-    auto columnOf = [x0, kx](double key) {
+    auto columnOf = [x0 = frame.x0, kx = frame.kx](double key) {
         const double x = x0 + key * kx;
         const int c = int(x);
         return x < c ? c - 1 : c;
     };
-    auto it = begin;
+    const QCPGraphData *it = frame.begin;
     int column = columnOf(it->key);
     double low = it->value, high = it->value, last = it->value;
     auto emitSpan = [&] {
-        const int a = int(std::lround(y0 + low * ky));
-        const int b = int(std::lround(y0 + high * ky));
-        m_spans.emplace_back(column, a, column, b);
+        const int a = int(std::lround(frame.y0 + low * frame.ky));
+        const int b = int(std::lround(frame.y0 + high * frame.ky));
+        spans.emplace_back(column, a, column, b);
     };
-    for (++it; it != end; ++it) {
+    for (++it; it != frame.end; ++it) {
         const int c = columnOf(it->key);
         const double v = it->value;
         if (c != column) {
@@ -69,6 +89,24 @@ bool LiveCurve::drawSpans(QCPPainter *painter)
         last = v;
     }
     emitSpan();
+}
+
+bool LiveCurve::drawSpans(QCPPainter *painter)
+{
+    if (painter->antialiasing() || painter->modes().testFlag(QCPPainter::pmVectorized) ||
+        painter->modes().testFlag(QCPPainter::pmNonCosmetic) || mLineStyle != lsLine || !mScatterStyle.isNone() ||
+        mBrush.style() != Qt::NoBrush || mChannelFillGraph || !selection().isEmpty() || !axesSuit())
+        return false;
+    if (mKeyAxis->range().size() <= 0 || mDataContainer->isEmpty())
+        return true;
+    const QCPGraphData *first = &*mDataContainer->constBegin();
+    Frame frame;
+    if (!frameFor(first, first + mDataContainer->size(), frame))
+        return false;
+    if (m_hasNext && frame == m_nextFrame)
+        m_spans.swap(m_nextSpans);
+    else
+        buildSpans(frame, m_spans);
     painter->setPen(mPen);
     painter->setBrush(Qt::NoBrush);
     painter->QPainter::drawLines(m_spans.data(), int(m_spans.size()));

@@ -14,10 +14,31 @@ class LiveCurve : public QCPGraph {
 public:
     LiveCurve(QCPAxis *keyAxis, QCPAxis *valueAxis);
 
+    // Builds, ahead of the replot that shows them, the spans of `points`
+    // under the axes as they are now. The next draw uses them only if the
+    // curve then holds these very points under the same axes, and drops them
+    // in any case.
+    void prepareSpans(const QVector<QCPGraphData> &points);
+
 protected:
     void draw(QCPPainter *painter) override;
 
 private:
+    // Where a block of points lands: the samples drawn and the mapping.
+    struct Frame {
+        const QCPGraphData *begin = nullptr;
+        const QCPGraphData *end = nullptr;
+        double x0 = 0, kx = 0, y0 = 0, ky = 0;
+        bool operator==(const Frame &) const = default;
+    };
+    bool axesSuit() const;
+    // False when the points are too sparse for spans or the axes do not suit.
+    bool frameFor(const QCPGraphData *first, const QCPGraphData *last, Frame &frame) const;
+    static void buildSpans(const Frame &frame, std::vector<QLine> &spans);
     bool drawSpans(QCPPainter *painter);
+
     std::vector<QLine> m_spans;
+    std::vector<QLine> m_nextSpans;
+    Frame m_nextFrame;
+    bool m_hasNext = false;
 };

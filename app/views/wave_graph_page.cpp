@@ -513,6 +513,8 @@ void CViewWaveGraphDlg::PrepareCurve(int channel, const uint8_t *samples, int co
     PreparedCurve &p = m_prepared[size_t(channel - 1)];
     count = std::clamp(count, 0, kRecordBytes);
     FillCurvePoints(p.points, samples, count);
+    if (auto *curve = dynamic_cast<LiveCurve *>(plot(channel)))
+        curve->prepareSpans(p.points);
     p.hasTexts = Pages().data != nullptr;
     if (p.hasTexts)
         WaveDataTable::MakeNumberColumn(p.texts, samples, count);
