@@ -13,6 +13,9 @@ extern "C" {
  * one. */
 typedef void (*TavlinkSleepFn)(unsigned milliseconds);
 TAVLINK_API void TavlinkSetSleep(TavlinkSleepFn fn);
+/* The real wait, for a sleep function that counts the waits and still spends
+ * them. */
+TAVLINK_API void TavlinkRealSleep(unsigned milliseconds);
 
 /* One framed request and reply: 0 success, 1 transport failure or malformed
  * reply, else what the reply parser returned. */

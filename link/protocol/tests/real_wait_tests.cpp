@@ -32,6 +32,15 @@ TEST_P(RealWaitTest, BindWaitsBeforeReadingTheReply)
     EXPECT_TRUE(Waits().empty()) << "the recorder is out of the way";
 }
 
+TEST(RealSleep, NeverEndsBeforeItIsDue)
+{
+    for (unsigned ms : {0u, 1u, 3u, 20u}) {
+        const auto start = std::chrono::steady_clock::now();
+        TavlinkRealSleep(ms);
+        EXPECT_GE(MillisecondsSince(start), double(ms)) << ms << " ms";
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Transports, RealWaitTest, ::testing::Values(Transport::Serial, Transport::Usb, Transport::Net),
                          TransportName);
 
