@@ -50,11 +50,11 @@ void ProtocolSleep(unsigned ms)
     if (!g_realWaits)
         return;
     g_protocolMs += ms;
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    TavlinkRealSleep(ms);
 }
 
-// The recording desktop, except that the page's own pauses are spent (and
-// counted apart) when the real waits are on.
+// The recording desktop, except that the page's own pauses are spent as the
+// application spends them (and counted apart) when the real waits are on.
 class BenchUi : public vantor::RecordingUiServices {
 public:
     void sleep(unsigned ms) override
@@ -62,7 +62,7 @@ public:
         if (!g_realWaits)
             return;
         g_pauseMs += ms;
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        vantor::QtUiServices::Wait(ms);
     }
 };
 

@@ -110,7 +110,19 @@ void QtUiServices::endWaitCursor()
         QApplication::restoreOverrideCursor();
 }
 
-void QtUiServices::sleep(unsigned ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void QtUiServices::sleep(unsigned ms) { Wait(ms); }
+
+void QtUiServices::Wait(unsigned ms)
+{
+    // The page's pauses lie between exchanges the user waits for, as the
+    // protocol's waits do: the last fifth of a millisecond is spent awake
+    // rather than woken up to 0.1 ms late by the scheduler.
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point due = Clock::now() + std::chrono::milliseconds(ms);
+    std::this_thread::sleep_until(due - std::chrono::microseconds(200));
+    while (Clock::now() < due)
+        std::this_thread::yield();
+}
 
 QDateTime QtUiServices::now() { return QDateTime::currentDateTime(); }
 

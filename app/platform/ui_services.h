@@ -68,6 +68,8 @@ public:
     void endWaitCursor() override;
     void sleep(unsigned milliseconds) override;
     QDateTime now() override;
+    // What sleep() spends: a pause that ends when it is due.
+    static void Wait(unsigned milliseconds);
 };
 
 // Records every call; dialogs answer from scripts, the clock is settable and
